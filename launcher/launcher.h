@@ -1,0 +1,94 @@
+/*
+ * The launcher's state record, fixed names and texts, and the message
+ * handlers that the window procedure routes to.
+ */
+#ifndef LAUNCHER_LAUNCHER_H
+#define LAUNCHER_LAUNCHER_H
+
+#include <windows.h>
+#include "resource.h"
+
+/* Class, class menu and icon share the one word. */
+#define LAUNCHER_CLASS_NAME  "TARNELL"
+#define LAUNCHER_MENU_NAME   "TARNELL"
+#define LAUNCHER_ICON_NAME   "TARNELL"
+#define SPLASH_BITMAP_NAME   "IDB_TARNELL"
+
+/* The title format doubles, unformatted, as the single-instance mutex
+ * name, so that every copy of the launcher uses the same mutex whatever
+ * its file name. */
+#define LAUNCHER_TITLE_FORMAT " KELMORA CD-ROM Autorun Program (%s v%s)"
+#define LAUNCHER_MUTEX_NAME   LAUNCHER_TITLE_FORMAT
+
+#define ERROR_CAPTION_SUFFIX  " Error Information"
+#define TEXT_UNSUPPORTED_OS   "Unsupported Operating System"
+#define TEXT_SECOND_INSTANCE  "Only one instance of this program allowed!"
+
+#define INSTALLER_NAME        "Setup.exe"
+#define TEXT_START_INSTALL    "Start Install"
+#define TEXT_DONT_INSTALL     "Don't Install"
+
+/* Buffer sizes, terminators included. */
+#define MODULE_PATH_SIZE      772
+#define DISPLAY_NAME_SIZE     256
+#define TITLE_SIZE            80
+#define INSTALLER_PATH_SIZE   256
+#define ERROR_CAPTION_SIZE    (DISPLAY_NAME_SIZE + sizeof(ERROR_CAPTION_SUFFIX) - 1)
+
+/* The title's fixed text and version take 44 characters, which leaves
+ * room for 35 characters of the display name. */
+#define TITLE_FIXED_CHARS     (sizeof(LAUNCHER_TITLE_FORMAT) - 1 - 4 + sizeof(TARNELL_VERSION_TEXT) - 1)
+#define TITLE_NAME_CHARS      (TITLE_SIZE - 1 - TITLE_FIXED_CHARS)
+
+/* Window geometry. */
+#define LAUNCHER_STYLE        (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX)
+#define LAUNCHER_WIDTH        630
+#define LAUNCHER_HEIGHT       427
+
+/* Panel layout, in client coordinates. */
+#define FRAME_LEFT            8
+#define FRAME_INSET           16
+#define SPLASH_LEFT           16
+#define SPLASH_TOP            16
+#define BUTTON_TOP            230
+#define BUTTON_WIDTH          100
+#define BUTTON_HEIGHT         28
+#define START_BUTTON_OFFSET   320   /* from the client area's right edge */
+#define DONT_BUTTON_OFFSET    180
+
+/* The buttons' font: 8-point MS Sans Serif. */
+#define BUTTON_FONT_FACE      "MS Sans Serif"
+#define BUTTON_FONT_POINTS    8
+#define POINTS_PER_INCH       72
+
+typedef struct tagLAUNCHER_STATE
+{
+    char modulePath[MODULE_PATH_SIZE];
+    char ModuleDisplayName[DISPLAY_NAME_SIZE];
+    int OsType;
+    char title[TITLE_SIZE];
+    HBITMAP splashBitmap;
+    HWND splashStatic;
+    HWND startButton;
+    HWND dontButton;
+    WNDPROC previousButtonProc;
+    HFONT dialogFont;
+} LAUNCHER_STATE;
+
+extern LAUNCHER_STATE Launcher;
+
+LRESULT CALLBACK LauncherWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT CALLBACK ButtonSubclassProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam);
+
+/* Frame handlers (main.cpp). */
+void OnLauncherPaint(HWND window);
+void OnLauncherClose(HWND window);
+void OnLauncherDestroy(HWND window);
+
+/* Splash panel handlers (splash.cpp). */
+BOOL OnLauncherCreate(HWND window);
+void OnLauncherKeyDown(HWND window, UINT virtualKey);
+void OnLauncherCommand(HWND window, int id, HWND control, UINT notifyCode);
+void OnLauncherColorChange(HWND window);
+
+#endif

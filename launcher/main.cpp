@@ -1,0 +1,179 @@
+/*
+ * The launcher's entry point and window frame: start-up checks (operating
+ * system, single instance), the window class, the fixed-size window, the
+ * message loop and the procedure that routes each message to its handler.
+ */
+#include "launcher.h"
+#include "util/instance.h"
+#include "util/localeconv.h"
+#include "util/osinfo.h"
+
+LAUNCHER_STATE Launcher;
+
+/* Derives the display name from the executable's path: the file name with
+ * extension, first character upper case and the rest lower case
+ * (AUTORUN.EXE gives Autorun.exe). */
+static void StoreDisplayName(LPCSTR modulePath)
+{
+    char work[MODULE_PATH_SIZE];
+    LPSTR name = work;
+    LPSTR scan;
+
+    lstrcpynA(work, modulePath, sizeof(work));
+    for (scan = work; *scan; scan = CharNextA(scan))
+    {
+        if (*scan == '\\')
+            name = scan + 1;
+    }
+    CharUpperA(name);
+    if (*name)
+        CharLowerA(CharNextA(name));
+    lstrcpynA(Launcher.ModuleDisplayName, name, sizeof(Launcher.ModuleDisplayName));
+}
+
+/* Refusal boxes have no owner: the launcher has no window yet. */
+static void ShowRefusal(LPCSTR text)
+{
+    char caption[ERROR_CAPTION_SIZE];
+
+    lstrcpyA(caption, Launcher.ModuleDisplayName);
+    lstrcatA(caption, ERROR_CAPTION_SUFFIX);
+    MessageBoxA(NULL, text, caption, MB_ICONERROR | MB_OK);
+}
+
+/* Formats the caption. A display name too long for the 80-character title
+ * is cut to the room that the fixed text leaves. */
+static void ComposeTitle(void)
+{
+    char name[TITLE_NAME_CHARS + 1];
+
+    lstrcpynA(name, Launcher.ModuleDisplayName, sizeof(name));
+    wsprintfA(Launcher.title, LAUNCHER_TITLE_FORMAT, name, TARNELL_VERSION_TEXT);
+}
+
+static void RegisterLauncherClass(HINSTANCE instance)
+{
+    WNDCLASSEXA windowClass;
+
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.style = CS_HREDRAW | CS_VREDRAW;
+    windowClass.lpfnWndProc = LauncherWndProc;
+    windowClass.cbClsExtra = 0;
+    windowClass.cbWndExtra = 0;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconA(instance, LAUNCHER_ICON_NAME);
+    windowClass.hCursor = LoadCursorA(NULL, IDC_ARROW);
+    windowClass.hbrBackground = (HBRUSH)(COLOR_BTNFACE + 1);
+    windowClass.lpszMenuName = LAUNCHER_MENU_NAME;
+    windowClass.lpszClassName = LAUNCHER_CLASS_NAME;
+    windowClass.hIconSm = LoadIconA(instance, LAUNCHER_ICON_NAME);
+    RegisterClassExA(&windowClass);
+}
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand)
+{
+    HANDLE guard;
+    HWND window;
+    MSG message;
+
+    (void)previous;
+    (void)commandLine;
+
+    ModuleInstance = instance;
+    LoadLocaleDateSettings();
+    LoadLocaleTimeSettings();
+
+    /* A path that fills the buffer comes back unterminated on some
+     * systems; the last character is sacrificed to terminate it. */
+    GetModuleFileNameA(instance, Launcher.modulePath, sizeof(Launcher.modulePath));
+    Launcher.modulePath[sizeof(Launcher.modulePath) - 1] = '\0';
+    StoreDisplayName(Launcher.modulePath);
+
+    /* The OS check comes before the mutex, so an unsupported system is
+     * refused as such even when another copy is running. */
+    Launcher.OsType = GetOsType();
+    if (Launcher.OsType == OS_TYPE_UNKNOWN)
+    {
+        ShowRefusal(TEXT_UNSUPPORTED_OS);
+        return -1;
+    }
+
+    /* The mutex is only an existence marker; it is never waited on and the
+     * handle is kept until the process ends. */
+    guard = CreateMutexA(NULL, FALSE, LAUNCHER_MUTEX_NAME);
+    if (guard && GetLastError() == ERROR_ALREADY_EXISTS)
+    {
+        CloseHandle(guard);
+        ShowRefusal(TEXT_SECOND_INSTANCE);
+        return -1;
+    }
+
+    RegisterLauncherClass(instance);
+    ComposeTitle();
+    window = CreateWindowExA(0, LAUNCHER_CLASS_NAME, Launcher.title, LAUNCHER_STYLE,
+                             CW_USEDEFAULT, CW_USEDEFAULT, LAUNCHER_WIDTH, LAUNCHER_HEIGHT,
+                             NULL, NULL, instance, NULL);
+    if (!window)
+        return 0;
+
+    ShowWindow(window, showCommand);
+    UpdateWindow(window);
+
+    while (GetMessageA(&message, NULL, 0, 0))
+    {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    return 0;
+}
+
+LRESULT CALLBACK LauncherWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message)
+    {
+    case WM_CREATE:
+        return OnLauncherCreate(window) ? 0 : -1;
+    case WM_DESTROY:
+        OnLauncherDestroy(window);
+        return 0;
+    case WM_PAINT:
+        OnLauncherPaint(window);
+        return 0;
+    case WM_CLOSE:
+        OnLauncherClose(window);
+        return 0;
+    case WM_SYSCOLORCHANGE:
+        OnLauncherColorChange(window);
+        return 0;
+    case WM_KEYDOWN:
+        OnLauncherKeyDown(window, (UINT)wParam);
+        return 0;
+    case WM_COMMAND:
+        OnLauncherCommand(window, LOWORD(wParam), (HWND)lParam, HIWORD(wParam));
+        return 0;
+    default:
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+}
+
+/* The child controls paint themselves; the window only validates. */
+void OnLauncherPaint(HWND window)
+{
+    PAINTSTRUCT paint;
+
+    BeginPaint(window, &paint);
+    EndPaint(window, &paint);
+}
+
+void OnLauncherClose(HWND window)
+{
+    DeleteObject(Launcher.splashBitmap);
+    Launcher.splashBitmap = NULL;
+    DestroyWindow(window);
+}
+
+void OnLauncherDestroy(HWND window)
+{
+    (void)window;
+    PostQuitMessage(0);
+}

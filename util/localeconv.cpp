@@ -1,0 +1,60 @@
+/*
+ * Loads the date and time conventions of the user's default locale.
+ * A query that fails leaves its field as it was.
+ */
+#include "localeconv.h"
+
+LOCALE_DATE_TIME_SETTINGS LocaleDateTimeSettings =
+{
+    '/', ':', DATE_ORDER_MDY, TIME_FORMAT_12_HOUR
+};
+
+/* Signed decimal conversion as atoi does it, without needing the C
+ * runtime: blanks skipped, optional sign, digits up to the first other
+ * character, 0 when there are none. Overflow wraps instead of being
+ * undefined. */
+static LONG ParseLocaleNumber(LPCSTR text)
+{
+    DWORD value = 0;
+    BOOL negative = FALSE;
+
+    while (*text == ' ' || (*text >= '\t' && *text <= '\r'))
+        text++;
+    if (*text == '-' || *text == '+')
+        negative = (*text++ == '-');
+    while (*text >= '0' && *text <= '9')
+        value = value * 10 + (DWORD)(*text++ - '0');
+    return (LONG)(negative ? 0 - value : value);
+}
+
+/* Reads one separator and one number setting; each query that succeeds
+ * overwrites its field. */
+static void LoadLocalePair(LCTYPE separatorType, char *separator,
+                           LCTYPE numberType, LONG *number,
+                           LPSTR buffer, int bufferSize)
+{
+    if (GetLocaleInfoA(LOCALE_USER_DEFAULT, separatorType, buffer, bufferSize))
+        *separator = buffer[0];
+    if (GetLocaleInfoA(LOCALE_USER_DEFAULT, numberType, buffer, bufferSize))
+        *number = ParseLocaleNumber(buffer);
+}
+
+LONG LoadLocaleDateSettings(void)
+{
+    char buffer[LOCALE_DATE_INFO_SIZE];
+
+    LoadLocalePair(LOCALE_SDATE, &LocaleDateTimeSettings.dateSeparator,
+                   LOCALE_IDATE, &LocaleDateTimeSettings.dateOrder,
+                   buffer, sizeof(buffer));
+    return LocaleDateTimeSettings.dateOrder;
+}
+
+LONG LoadLocaleTimeSettings(void)
+{
+    char buffer[LOCALE_TIME_INFO_SIZE];
+
+    LoadLocalePair(LOCALE_STIME, &LocaleDateTimeSettings.timeSeparator,
+                   LOCALE_ITIME, &LocaleDateTimeSettings.timeFormat,
+                   buffer, sizeof(buffer));
+    return LocaleDateTimeSettings.timeFormat;
+}
