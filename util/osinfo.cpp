@@ -15,27 +15,33 @@ int GetOsType(void)
     info.dwOSVersionInfoSize = sizeof(info);
     if (!GetVersionExA(&info))
         return OS_TYPE_UNKNOWN;
+    return ClassifyOsVersion(&info);
+}
 
-    if (info.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS)
+/* The tests run in this order and the first that matches decides; the
+ * major version of the 95 family is not looked at. */
+int ClassifyOsVersion(const OSVERSIONINFOA *info)
+{
+    if (info->dwPlatformId == VER_PLATFORM_WIN32_WINDOWS)
     {
-        if (info.dwMinorVersion == WIN9X_MINOR_98)
+        if (info->dwMinorVersion == WIN9X_MINOR_98)
             return OS_TYPE_WIN98;
-        if (info.dwMinorVersion == WIN9X_MINOR_ME)
+        if (info->dwMinorVersion == WIN9X_MINOR_ME)
             return OS_TYPE_WINME;
-        if (LOWORD(info.dwBuildNumber) <= WIN95A_LAST_BUILD)
+        if (LOWORD(info->dwBuildNumber) <= WIN95A_LAST_BUILD)
             return OS_TYPE_WIN95A;
         return OS_TYPE_WIN95B;
     }
 
-    if (info.dwPlatformId == VER_PLATFORM_WIN32_NT)
+    if (info->dwPlatformId == VER_PLATFORM_WIN32_NT)
     {
-        if (info.dwMajorVersion == 3)
+        if (info->dwMajorVersion == 3)
             return OS_TYPE_WINNT3;
-        if (info.dwMajorVersion == 4)
+        if (info->dwMajorVersion == 4)
             return OS_TYPE_WINNT4;
-        if (info.dwMajorVersion == 5 && info.dwMinorVersion == 0)
+        if (info->dwMajorVersion == 5 && info->dwMinorVersion == 0)
             return OS_TYPE_WIN2000;
-        if (info.dwMajorVersion == 5 && info.dwMinorVersion == 1)
+        if (info->dwMajorVersion == 5 && info->dwMinorVersion == 1)
             return OS_TYPE_WINXP;
         return OS_TYPE_UNKNOWN;
     }

@@ -23,6 +23,8 @@
 #define OS_NAME_SIZE      19
 
 int GetOsType(void);
+/* The classification of GetOsType, for a version record already read. */
+int ClassifyOsVersion(const OSVERSIONINFOA *info);
 LPSTR GetOsName(int osType, LPSTR buffer);
 
 #endif

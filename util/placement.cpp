@@ -7,15 +7,18 @@
 static BOOL CenterWindowOn(HWND window, HWND reference)
 {
     RECT outer, own;
-    int centerX, centerY;
+    POINT position;
 
     GetWindowRect(reference, &outer);
     GetWindowRect(window, &own);
-    centerX = (outer.left + outer.right) / 2;
-    centerY = (outer.top + outer.bottom) / 2;
-    return SetWindowPos(window, HWND_TOP,
-                        centerX - (own.right - own.left) / 2,
-                        centerY - (own.bottom - own.top) / 2,
+    position.x = (outer.left + outer.right) / 2 - (own.right - own.left) / 2;
+    position.y = (outer.top + outer.bottom) / 2 - (own.bottom - own.top) / 2;
+
+    /* A child window is positioned in its parent's client coordinates,
+     * not on the screen. */
+    if (GetWindowLongA(window, GWL_STYLE) & WS_CHILD)
+        ScreenToClient(GetParent(window), &position);
+    return SetWindowPos(window, HWND_TOP, position.x, position.y,
                         0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
 }
 

@@ -1,0 +1,352 @@
+/* Helpers for the test drivers; see testwin.h. */
+#include "testwin.h"
+
+#include <algorithm>
+#include <cctype>
+
+#define TEST_ROOT "C:\\tarnell-tests\\"
+#define POLL_INTERVAL_MS 20
+#define WINE_APP_DEFAULTS "Software\\Wine\\AppDefaults\\"
+
+std::string ModuleFolder()
+{
+    char path[MAX_PATH];
+    GetModuleFileNameA(NULL, path, sizeof(path));
+    std::string text(path);
+    return text.substr(0, text.rfind('\\') + 1);
+}
+
+static void DeleteTree(const std::string &folder)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+
+    if (search != INVALID_HANDLE_VALUE)
+    {
+        do
+        {
+            std::string name = found.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            std::string path = folder + "\\" + name;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                DeleteTree(path);
+            else
+                DeleteFileA(path.c_str());
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryA(folder.c_str());
+}
+
+std::string FreshFolder(const std::string &name)
+{
+    std::string folder = TEST_ROOT + name;
+
+    CreateDirectoryA(TEST_ROOT, NULL);
+    DeleteTree(folder);
+    /* Create every level of a nested name. */
+    for (size_t at = folder.find('\\', sizeof(TEST_ROOT) - 1); at != std::string::npos;
+         at = folder.find('\\', at + 1))
+        CreateDirectoryA(folder.substr(0, at).c_str(), NULL);
+    CreateDirectoryA(folder.c_str(), NULL);
+    return folder + "\\";
+}
+
+bool CopyTo(const std::string &from, const std::string &to)
+{
+    return CopyFileA(from.c_str(), to.c_str(), FALSE) != 0;
+}
+
+bool FileExists(const std::string &path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string ReadTextFile(const std::string &path)
+{
+    std::string text;
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              NULL, OPEN_EXISTING, 0, NULL);
+    char buffer[4096];
+    DWORD got;
+
+    if (file == INVALID_HANDLE_VALUE)
+        return text;
+    while (ReadFile(file, buffer, sizeof(buffer), &got, NULL) && got)
+        text.append(buffer, got);
+    CloseHandle(file);
+    return text;
+}
+
+std::string LowerCase(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return (char)std::tolower(c); });
+    return text;
+}
+
+/* Builds an environment block: this process's variables with the given
+ * ones replacing or joining them. */
+static std::string BuildEnvironment(const std::vector<std::string> &extra)
+{
+    std::vector<std::string> entries;
+    char *block = GetEnvironmentStringsA();
+
+    for (char *scan = block; *scan; scan += strlen(scan) + 1)
+    {
+        std::string entry(scan);
+        std::string name = LowerCase(entry.substr(0, entry.find('=', 1)));
+        bool replaced = false;
+        for (const std::string &added : extra)
+            replaced = replaced || LowerCase(added.substr(0, added.find('='))) == name;
+        if (!replaced)
+            entries.push_back(entry);
+    }
+    FreeEnvironmentStringsA(block);
+    entries.insert(entries.end(), extra.begin(), extra.end());
+
+    std::string result;
+    for (const std::string &entry : entries)
+        result += entry + '\0';
+    result += '\0';
+    return result;
+}
+
+static ChildProcess Start(const std::string &commandLine, const std::string &folder,
+                          const std::vector<std::string> &environment, STARTUPINFOA *startup)
+{
+    ChildProcess child = {};
+    std::vector<char> command(commandLine.begin(), commandLine.end());
+    std::string block;
+
+    command.push_back('\0');
+    if (!environment.empty())
+        block = BuildEnvironment(environment);
+    child.started = CreateProcessA(NULL, command.data(), NULL, NULL, TRUE, 0,
+                                   environment.empty() ? NULL : (void *)block.data(),
+                                   folder.empty() ? NULL : folder.c_str(),
+                                   startup, &child.info) != 0;
+    return child;
+}
+
+ChildProcess StartProgram(const std::string &commandLine, const std::string &folder,
+                          const std::vector<std::string> &environment)
+{
+    STARTUPINFOA startup = {};
+
+    startup.cb = sizeof(startup);
+    return Start(commandLine, folder, environment, &startup);
+}
+
+DWORD WaitForExit(ChildProcess &child, DWORD timeout)
+{
+    DWORD code = STILL_ACTIVE;
+
+    if (!child.started)
+        return STILL_ACTIVE;
+    WaitForSingleObject(child.info.hProcess, timeout);
+    GetExitCodeProcess(child.info.hProcess, &code);
+    return code;
+}
+
+void EndProgram(ChildProcess &child)
+{
+    if (!child.started)
+        return;
+    if (WaitForSingleObject(child.info.hProcess, 0) == WAIT_TIMEOUT)
+    {
+        TerminateProcess(child.info.hProcess, 1);
+        WaitForSingleObject(child.info.hProcess, TEST_TIMEOUT_MS);
+    }
+    CloseHandle(child.info.hThread);
+    CloseHandle(child.info.hProcess);
+    child.started = false;
+}
+
+std::string RunAndCapture(const std::string &commandLine, DWORD *exitCode,
+                          const std::vector<std::string> &environment)
+{
+    SECURITY_ATTRIBUTES inherit = { sizeof(inherit), NULL, TRUE };
+    HANDLE readEnd, writeEnd;
+    STARTUPINFOA startup = {};
+    std::string output;
+    char buffer[1024];
+    DWORD got;
+
+    CreatePipe(&readEnd, &writeEnd, &inherit, 0);
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = writeEnd;
+    startup.hStdError = writeEnd;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+
+    ChildProcess child = Start(commandLine, "", environment, &startup);
+    CloseHandle(writeEnd);
+    while (child.started && ReadFile(readEnd, buffer, sizeof(buffer), &got, NULL) && got)
+        output.append(buffer, got);
+    CloseHandle(readEnd);
+    /* The runtime's text mode writes CR LF; the tests compare plain lines. */
+    output.erase(std::remove(output.begin(), output.end(), '\r'), output.end());
+    *exitCode = WaitForExit(child);
+    EndProgram(child);
+    return output;
+}
+
+bool WaitUntil(const std::function<bool()> &condition, DWORD timeout)
+{
+    DWORD start = GetTickCount();
+
+    for (;;)
+    {
+        if (condition())
+            return true;
+        if (GetTickCount() - start > timeout)
+            return false;
+        Sleep(POLL_INTERVAL_MS);
+    }
+}
+
+struct WindowSearch
+{
+    DWORD processId;
+    const char *className;
+    std::vector<HWND> found;
+};
+
+static BOOL CALLBACK CollectWindow(HWND window, LPARAM context)
+{
+    WindowSearch *search = (WindowSearch *)context;
+    DWORD owner = 0;
+
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == search->processId &&
+        (!search->className || ClassName(window) == search->className))
+        search->found.push_back(window);
+    return TRUE;
+}
+
+std::vector<HWND> ProcessWindows(DWORD processId, const char *className)
+{
+    WindowSearch search = { processId, className, {} };
+
+    EnumWindows(CollectWindow, (LPARAM)&search);
+    return search.found;
+}
+
+HWND WaitForProcessWindow(DWORD processId, const char *className, DWORD timeout)
+{
+    HWND window = NULL;
+
+    WaitUntil([&] {
+        for (HWND candidate : ProcessWindows(processId, className))
+        {
+            if (IsWindowVisible(candidate))
+            {
+                window = candidate;
+                return true;
+            }
+        }
+        return false;
+    }, timeout);
+    return window;
+}
+
+static BOOL CALLBACK CollectChild(HWND window, LPARAM context)
+{
+    ((std::vector<HWND> *)context)->push_back(window);
+    return TRUE;
+}
+
+std::vector<HWND> ChildWindows(HWND parent)
+{
+    std::vector<HWND> children;
+
+    EnumChildWindows(parent, CollectChild, (LPARAM)&children);
+    return children;
+}
+
+std::string WindowText(HWND window)
+{
+    char text[1024] = "";
+    GetWindowTextA(window, text, sizeof(text));
+    return text;
+}
+
+std::string ClassName(HWND window)
+{
+    char name[256] = "";
+    GetClassNameA(window, name, sizeof(name));
+    return name;
+}
+
+std::string MessageBoxText(HWND box)
+{
+    char text[1024] = "";
+    GetDlgItemTextA(box, MESSAGE_BOX_TEXT_ID, text, sizeof(text));
+    return text;
+}
+
+RECT ChildRect(HWND child)
+{
+    RECT rect;
+
+    GetWindowRect(child, &rect);
+    MapWindowPoints(NULL, GetParent(child), (POINT *)&rect, 2);
+    return rect;
+}
+
+HWND FocusOf(HWND window)
+{
+    GUITHREADINFO info = {};
+
+    info.cbSize = sizeof(info);
+    GetGUIThreadInfo(GetWindowThreadProcessId(window, NULL), &info);
+    return info.hwndFocus;
+}
+
+static INPUT KeyInput(WORD virtualKey, bool up)
+{
+    INPUT input = {};
+
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = virtualKey;
+    input.ki.wScan = (WORD)MapVirtualKeyA(virtualKey, MAPVK_VK_TO_VSC);
+    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    return input;
+}
+
+void PressKey(HWND window, WORD virtualKey, WORD modifier)
+{
+    std::vector<INPUT> inputs;
+
+    SetForegroundWindow(window);
+    WaitUntil([&] { return GetForegroundWindow() == window; }, 2000);
+    if (modifier)
+        inputs.push_back(KeyInput(modifier, false));
+    inputs.push_back(KeyInput(virtualKey, false));
+    inputs.push_back(KeyInput(virtualKey, true));
+    if (modifier)
+        inputs.push_back(KeyInput(modifier, true));
+    SendInput((UINT)inputs.size(), inputs.data(), sizeof(INPUT));
+}
+
+void SetProgramWindowsVersion(const std::string &exeName, const char *version)
+{
+    HKEY key;
+    std::string path = WINE_APP_DEFAULTS + exeName;
+
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, NULL, 0, KEY_SET_VALUE, NULL,
+                        &key, NULL) == ERROR_SUCCESS)
+    {
+        RegSetValueExA(key, "Version", 0, REG_SZ, (const BYTE *)version, lstrlenA(version) + 1);
+        RegCloseKey(key);
+    }
+}
+
+void ClearProgramWindowsVersion(const std::string &exeName)
+{
+    std::string path = WINE_APP_DEFAULTS + exeName;
+    RegDeleteKeyA(HKEY_CURRENT_USER, path.c_str());
+}

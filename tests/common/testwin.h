@@ -1,0 +1,72 @@
+/*
+ * Helpers for the test drivers: start programs, find their windows and
+ * message boxes, press keys through the system's input path, wait for
+ * state to settle, and set Wine's per-program Windows version.
+ */
+#ifndef TESTS_COMMON_TESTWIN_H
+#define TESTS_COMMON_TESTWIN_H
+
+#include <windows.h>
+#include <functional>
+#include <string>
+#include <vector>
+
+#define TEST_TIMEOUT_MS 30000
+
+/* Class of the system's message box windows. */
+#define MESSAGE_BOX_CLASS "#32770"
+/* Id of the message box's text control and of its icon control. */
+#define MESSAGE_BOX_TEXT_ID 0xFFFF
+#define MESSAGE_BOX_ICON_ID 0x0014
+
+struct ChildProcess
+{
+    PROCESS_INFORMATION info;
+    bool started;
+};
+
+/* Folder of the running test program, with a trailing backslash. */
+std::string ModuleFolder();
+/* A fresh, empty folder for one test under C:\tarnell-tests. */
+std::string FreshFolder(const std::string &name);
+bool CopyTo(const std::string &from, const std::string &to);
+bool FileExists(const std::string &path);
+std::string ReadTextFile(const std::string &path);
+std::string LowerCase(std::string text);
+
+/* Starts a program; environment is a list of NAME=VALUE texts added to
+ * this process's own environment (empty: inherit). */
+ChildProcess StartProgram(const std::string &commandLine, const std::string &folder = "",
+                          const std::vector<std::string> &environment = {});
+/* Waits for the process to end; returns its exit code, or STILL_ACTIVE
+ * after the timeout. */
+DWORD WaitForExit(ChildProcess &child, DWORD timeout = TEST_TIMEOUT_MS);
+void EndProgram(ChildProcess &child);
+/* Runs a console program to its end and returns what it wrote. */
+std::string RunAndCapture(const std::string &commandLine, DWORD *exitCode,
+                          const std::vector<std::string> &environment = {});
+
+/* Polls until the condition holds; false after the timeout. */
+bool WaitUntil(const std::function<bool()> &condition, DWORD timeout = TEST_TIMEOUT_MS);
+
+/* Top-level windows of a process, optionally of one class. */
+std::vector<HWND> ProcessWindows(DWORD processId, const char *className = NULL);
+HWND WaitForProcessWindow(DWORD processId, const char *className, DWORD timeout = TEST_TIMEOUT_MS);
+std::vector<HWND> ChildWindows(HWND parent);
+
+std::string WindowText(HWND window);
+std::string ClassName(HWND window);
+std::string MessageBoxText(HWND box);
+/* Rectangle of a child window in its parent's client coordinates. */
+RECT ChildRect(HWND child);
+HWND FocusOf(HWND window);
+
+/* Brings the window's thread to the foreground and presses one key,
+ * optionally with Shift or Alt held, through SendInput. */
+void PressKey(HWND window, WORD virtualKey, WORD modifier = 0);
+
+/* Wine's per-program Windows version (HKCU\Software\Wine\AppDefaults). */
+void SetProgramWindowsVersion(const std::string &exeName, const char *version);
+void ClearProgramWindowsVersion(const std::string &exeName);
+
+#endif

@@ -1,0 +1,119 @@
+/*
+ * The locale loaders under real locales and under the user's own
+ * overrides in the registry, including queries that fail because the
+ * locale's text does not fit the loader's buffer.
+ *
+ * Wine takes a process's locale from the Unix LC_ALL it starts with, which
+ * children inherit; the suite runs this program once per locale.
+ */
+#include <gtest/gtest.h>
+#include "testwin.h"
+
+#define INTERNATIONAL_KEY "Control Panel\\International"
+
+/* Runs the probe under this process's locale and returns its line. */
+static std::string ProbeLocale(const char *mode = "")
+{
+    DWORD exitCode;
+    std::string output = RunAndCapture(ModuleFolder() + "locale_probe.exe " + mode, &exitCode);
+    EXPECT_EQ(exitCode, 0u);
+    return output;
+}
+
+struct LocaleCase
+{
+    const char *lcAll;
+    const char *expected;   /* dateSep dateOrder timeSep timeFormat results */
+};
+
+static const LocaleCase localeCases[] =
+{
+    { "en_US.UTF-8", "2F 0 3A 0 0 0\n" },
+    { "en_GB.UTF-8", "2F 1 3A 1 1 1\n" },
+    { "de_DE.UTF-8", "2E 1 3A 1 1 1\n" },
+    { "ja_JP.UTF-8", "2F 2 3A 1 2 1\n" },
+    { "fi_FI.UTF-8", "2E 1 2E 1 1 1\n" },
+};
+
+TEST(LocaleLoaders, ReadTheUsersLocale)
+{
+    char lcAll[64] = "";
+    GetEnvironmentVariableA("LC_ALL", lcAll, sizeof(lcAll));
+
+    for (const LocaleCase &c : localeCases)
+    {
+        if (lstrcmpiA(c.lcAll, lcAll) == 0)
+        {
+            EXPECT_EQ(ProbeLocale(), c.expected) << c.lcAll;
+            return;
+        }
+    }
+    GTEST_SKIP() << "no expectation for LC_ALL=" << lcAll;
+}
+
+TEST(LocaleLoaders, InitialRecordIsMonthFirstTwelveHour)
+{
+    EXPECT_EQ(ProbeLocale("initial"), "2F 0 3A 0 -1 -1\n");
+}
+
+/* Sets the user's own short date and time formats for the duration of a
+ * test and puts the previous ones back afterwards. */
+class LocaleOverrides : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        /* Settle the registry on the base locale first, so that Wine does
+         * not reset the overrides for a locale change. */
+        ProbeLocale();
+        savedDate = ReadValue("sShortDate");
+        savedTime = ReadValue("sTimeFormat");
+    }
+
+    void TearDown() override
+    {
+        WriteValue("sShortDate", savedDate);
+        WriteValue("sTimeFormat", savedTime);
+    }
+
+    static std::string ReadValue(const char *name)
+    {
+        char value[128] = "";
+        DWORD size = sizeof(value);
+        RegGetValueA(HKEY_CURRENT_USER, INTERNATIONAL_KEY, name, RRF_RT_REG_SZ, NULL, value, &size);
+        return value;
+    }
+
+    static void WriteValue(const char *name, const std::string &value)
+    {
+        HKEY key;
+        ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, INTERNATIONAL_KEY, 0, KEY_SET_VALUE, &key),
+                  ERROR_SUCCESS);
+        RegSetValueExA(key, name, 0, REG_SZ, (const BYTE *)value.c_str(), (DWORD)value.size() + 1);
+        RegCloseKey(key);
+    }
+
+    std::string savedDate, savedTime;
+};
+
+TEST_F(LocaleOverrides, TwoCharacterSeparatorKeepsItsFirstCharacter)
+{
+    WriteValue("sShortDate", "yyyy. MM. dd");
+    WriteValue("sTimeFormat", "HH-mm-ss");
+    EXPECT_EQ(ProbeLocale(), "2E 2 2D 1 2 1\n");
+}
+
+TEST_F(LocaleOverrides, QueryThatDoesNotFitLeavesItsFieldAlone)
+{
+    /* Separators of 11 and 9 characters do not fit the loaders' buffers
+     * of 11 and 9 characters with their terminators; the orders and the
+     * clock still load. */
+    WriteValue("sShortDate", "dd-----------MM-----------yyyy");
+    WriteValue("sTimeFormat", "h.........mm.........ss tt");
+    EXPECT_EQ(ProbeLocale("sentinel"), "23 1 23 0 1 0\n");
+
+    /* Ten and eight characters still fit. */
+    WriteValue("sShortDate", "yyyy----------MM----------dd");
+    WriteValue("sTimeFormat", "HH........mm........ss");
+    EXPECT_EQ(ProbeLocale("sentinel"), "2D 2 2E 1 2 1\n");
+}
