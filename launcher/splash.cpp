@@ -205,4 +205,10 @@ void OnLauncherColorChange(HWND window)
     SendMessageA(Launcher.splashStatic, STM_SETIMAGE, IMAGE_BITMAP, (LPARAM)reloaded);
     DeleteObject(Launcher.splashBitmap);
     Launcher.splashBitmap = reloaded;
+
+    /* The picture repaints over the buttons that lie on it; draw it now
+     * and the buttons after it. */
+    UpdateWindow(Launcher.splashStatic);
+    InvalidateRect(Launcher.startButton, NULL, TRUE);
+    InvalidateRect(Launcher.dontButton, NULL, TRUE);
 }

@@ -15,9 +15,8 @@
 
 /* Class of the system's message box windows. */
 #define MESSAGE_BOX_CLASS "#32770"
-/* Id of the message box's text control and of its icon control. */
+/* Id of the message box's text control. */
 #define MESSAGE_BOX_TEXT_ID 0xFFFF
-#define MESSAGE_BOX_ICON_ID 0x0014
 
 struct ChildProcess
 {

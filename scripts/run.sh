@@ -1,0 +1,54 @@
+#!/bin/sh
+# Sets up, builds the launcher, assembles the sample disc folder
+# (build/default/disc) and starts the launcher from it under Wine set to
+# Windows XP, as autorun would start it from a disc.
+#
+# With a display the window opens there. Without one the launcher runs in
+# a Wine virtual desktop under Xvfb: a picture of its window is saved as
+# build/default/screenshot.png, "Don't Install" is pressed, and the script
+# exits with the launcher's exit code.
+set -eu
+cd "$(dirname "$0")/.."
+
+./scripts/setup.sh
+cmake --preset default >/dev/null
+cmake --build --preset default
+
+export WINEPREFIX="$PWD/build/wineprefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=,winedbg.exe=d"
+WINE64=/usr/lib/wine/wine64
+disc="$PWD/build/default/disc"
+
+prepare_prefix() {
+    [ -f "$WINEPREFIX/system.reg" ] || "$WINE64" wineboot -i
+    "$WINE64" reg add 'HKCU\Software\Wine' /v Version /t REG_SZ /d winxp /f >/dev/null
+}
+
+if [ -n "${DISPLAY:-}" ]; then
+    prepare_prefix
+    cd "$disc"
+    set +e
+    "$WINE64" ./TARNELL.EXE
+    code=$?
+    echo "launcher exited with code $code"
+    exit $code
+fi
+
+shot="$PWD/build/default/screenshot"
+export disc shot WINE64
+/usr/lib/wine/wineserver -k 2>/dev/null || true
+exec xvfb-run -a -s "-screen 0 800x600x24" sh -c '
+    [ -f "$WINEPREFIX/system.reg" ] || "$WINE64" wineboot -i
+    "$WINE64" reg add "HKCU\\Software\\Wine" /v Version /t REG_SZ /d winxp /f >/dev/null
+    rm -f "$shot.code"
+    cd "$disc"
+    "$WINE64" explorer /desktop=KELMORA,800x600 "$(dirname "$disc")/tools/showcase.exe" \
+        TARNELL.EXE "Z:$shot.bmp" "Z:$shot.code"
+    /usr/lib/wine/wineserver -w
+    if [ -f "$shot.bmp" ]; then
+        convert "$shot.bmp" "$shot.png" && rm -f "$shot.bmp" && echo "screenshot: $shot.png"
+    fi
+    code=$(cat "$shot.code" 2>/dev/null || echo 1)
+    echo "launcher exited with code $code"
+    [ "$code" = 0 ]'

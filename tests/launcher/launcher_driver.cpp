@@ -1,0 +1,76 @@
+/* Shared pieces of the launcher tests; see launcher_driver.h. */
+#include "launcher_driver.h"
+
+LauncherRun StartLauncher(const std::string &folder, const std::string &exeName,
+                          const std::string &currentFolder, bool waitForWindow)
+{
+    LauncherRun run;
+
+    run.folder = folder;
+    run.exePath = folder + exeName;
+    if (!FileExists(run.exePath))
+        CopyTo(ModuleFolder() + LAUNCHER_EXE, run.exePath);
+    run.process = StartProgram(run.exePath, currentFolder);
+    if (waitForWindow && run.process.started)
+        run.window = WaitForProcessWindow(run.process.info.dwProcessId, LAUNCHER_CLASS);
+    return run;
+}
+
+void PlaceSetup(const std::string &folder, const std::string &name)
+{
+    CopyTo(ModuleFolder() + "setup_probe.exe", folder + name);
+}
+
+LauncherControls FindControls(HWND window)
+{
+    LauncherControls controls = {};
+    std::vector<HWND> children = ChildWindows(window);
+
+    if (children.size() == 4)
+    {
+        controls.frame = children[0];
+        controls.picture = children[1];
+        controls.start = children[2];
+        controls.dont = children[3];
+    }
+    return controls;
+}
+
+MessageBoxSeen AnswerMessageBox(DWORD processId)
+{
+    MessageBoxSeen seen = {};
+    HWND box = WaitForProcessWindow(processId, MESSAGE_BOX_CLASS);
+
+    if (!box)
+        return seen;
+    seen.found = true;
+    seen.caption = WindowText(box);
+    seen.text = MessageBoxText(box);
+
+    /* MB_ICONERROR | MB_OK: an icon control and a single OK button. */
+    int buttons = 0, icons = 0;
+    bool onlyOk = true;
+    for (HWND child : ChildWindows(box))
+    {
+        std::string className = LowerCase(ClassName(child));
+        if (className == "button" && IsWindowVisible(child))
+        {
+            buttons++;
+            onlyOk = onlyOk && GetDlgCtrlID(child) == IDOK;
+        }
+        if (className == "static" && IsWindowVisible(child) &&
+            (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
+            icons++;
+    }
+    seen.errorStyle = icons == 1 && buttons == 1 && onlyOk;
+
+    PressKey(box, VK_RETURN);
+    return seen;
+}
+
+DWORD FinishLauncher(LauncherRun &run)
+{
+    DWORD code = WaitForExit(run.process);
+    EndProgram(run.process);
+    return code;
+}

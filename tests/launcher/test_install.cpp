@@ -1,0 +1,115 @@
+/*
+ * Starting the installer: Setup.exe from the launcher's own folder, not
+ * the current one, with its path as the whole command line (quoted when it
+ * holds a space); a missing installer or a path too long for the buffer
+ * closes the launcher without starting anything.
+ */
+#include <gtest/gtest.h>
+#include "launcher_driver.h"
+
+/* Presses Enter on the focused Start Install and waits for the end. */
+static DWORD PressStartInstall(LauncherRun &run)
+{
+    PressKey(run.window, VK_RETURN);
+    return FinishLauncher(run);
+}
+
+static std::string WaitForRecord(const std::string &folder)
+{
+    WaitUntil([&] { return !ReadTextFile(folder + SETUP_RECORD).empty(); }, 10000);
+    return ReadTextFile(folder + SETUP_RECORD);
+}
+
+TEST(StartInstall, EnterStartsSetupFromTheLaunchersFolder)
+{
+    std::string disc = FreshFolder("install\\disc");
+    std::string elsewhere = FreshFolder("install\\elsewhere");
+    PlaceSetup(disc);
+    PlaceSetup(elsewhere);
+
+    LauncherRun run = StartLauncher(disc, "TARNELL.EXE", elsewhere);
+    ASSERT_TRUE(run.window);
+    EXPECT_EQ(PressStartInstall(run), 0u);
+
+    EXPECT_EQ(WaitForRecord(disc), disc + "Setup.exe");
+    EXPECT_FALSE(FileExists(elsewhere + SETUP_RECORD));
+}
+
+TEST(StartInstall, PathWithASpaceIsQuoted)
+{
+    /* Unquoted, "C:\tarnell-tests\with space\..." would start with.exe. */
+    std::string root = FreshFolder("quoting");
+    std::string disc = FreshFolder("quoting\\with space\\disc 1");
+    PlaceSetup(disc);
+    PlaceSetup(root, "with.exe");
+
+    LauncherRun run = StartLauncher(disc);
+    ASSERT_TRUE(run.window);
+    EXPECT_EQ(PressStartInstall(run), 0u);
+
+    EXPECT_EQ(WaitForRecord(disc), "\"" + disc + "Setup.exe\"");
+    EXPECT_FALSE(FileExists(root + SETUP_RECORD));
+}
+
+TEST(StartInstall, MissingSetupClosesSilently)
+{
+    std::string disc = FreshFolder("nosetup");
+    LauncherRun run = StartLauncher(disc);
+    ASSERT_TRUE(run.window);
+
+    PressKey(run.window, VK_RETURN);
+    bool sawBox = false;
+    WaitUntil([&] {
+        sawBox = sawBox || !ProcessWindows(run.process.info.dwProcessId, MESSAGE_BOX_CLASS).empty();
+        return WaitForSingleObject(run.process.info.hProcess, 0) == WAIT_OBJECT_0;
+    });
+    EXPECT_FALSE(sawBox);
+    EXPECT_EQ(FinishLauncher(run), 0u);
+}
+
+/* A folder whose path, with its trailing backslash, is the given length. */
+static std::string FolderOfLength(const std::string &base, size_t length)
+{
+    std::string folder = FreshFolder(base);
+    std::string nested = base;
+    while (folder.size() < length)
+    {
+        size_t part = std::min<size_t>(length - folder.size() - 1, 60);
+        std::string name(part ? part : 1, 'd');
+        nested += "\\" + name;
+        folder = FreshFolder(nested);
+    }
+    return folder;
+}
+
+TEST(StartInstall, InstallerPathTooLongForItsBufferStartsNothing)
+{
+    /* The launcher's own path (248 + 5 characters) fits the 256-character
+     * buffer, the installer's (248 + 9) does not: nothing may be started,
+     * neither a cut-off path nor anything past the buffer. */
+    std::string deep = FolderOfLength("longpath", 248);
+    ASSERT_EQ(deep.size(), 248u);
+    std::string shortName = "T.EXE";
+
+    LauncherRun run = StartLauncher(deep, shortName);
+    ASSERT_TRUE(run.window) << "could not start from " << deep;
+    PlaceSetup(deep);
+    PlaceSetup(deep, "Setup.e");
+
+    EXPECT_EQ(PressStartInstall(run), 0u);
+    Sleep(1000);
+    EXPECT_FALSE(FileExists(deep + SETUP_RECORD));
+}
+
+TEST(StartInstall, InstallerPathThatJustFitsIsStarted)
+{
+    /* 246 + 9 characters and the terminator fill the buffer exactly. */
+    std::string deep = FolderOfLength("fitpath", 246);
+    ASSERT_EQ(deep.size(), 246u);
+    PlaceSetup(deep);
+
+    LauncherRun run = StartLauncher(deep, "T.EXE");
+    ASSERT_TRUE(run.window);
+    EXPECT_EQ(PressStartInstall(run), 0u);
+    EXPECT_EQ(WaitForRecord(deep), deep + "Setup.exe");
+}

@@ -1,0 +1,132 @@
+/*
+ * The launcher's keyboard: Tab and Shift+Tab alternate between the two
+ * buttons, Escape does nothing, Space and Enter press the focused button,
+ * and Enter while the window itself has the focus presses Start Install.
+ */
+#include <gtest/gtest.h>
+#include "launcher_driver.h"
+
+class LauncherKeyboard : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        folder = FreshFolder(std::string("keys-") +
+                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        PlaceSetup(folder);
+        run = StartLauncher(folder);
+        ASSERT_TRUE(run.window);
+        controls = FindControls(run.window);
+        ASSERT_TRUE(controls.start && controls.dont);
+        ASSERT_TRUE(WaitUntil([&] { return FocusOf(run.window) == controls.start; }));
+    }
+
+    void TearDown() override
+    {
+        EndProgram(run.process);
+    }
+
+    /* Presses a key and waits for the focus to land on the expected window. */
+    bool KeyMovesFocusTo(WORD key, WORD modifier, HWND expected)
+    {
+        PressKey(run.window, key, modifier);
+        return WaitUntil([&] { return FocusOf(run.window) == expected; }, 5000);
+    }
+
+    bool SetupRan()
+    {
+        return FileExists(folder + SETUP_RECORD);
+    }
+
+    std::string folder;
+    LauncherRun run;
+    LauncherControls controls;
+};
+
+TEST_F(LauncherKeyboard, TabAndShiftTabAlternateBetweenTheButtons)
+{
+    EXPECT_TRUE(KeyMovesFocusTo(VK_TAB, 0, controls.dont));
+    EXPECT_TRUE(KeyMovesFocusTo(VK_TAB, 0, controls.start));
+    EXPECT_TRUE(KeyMovesFocusTo(VK_TAB, VK_SHIFT, controls.dont));
+    EXPECT_TRUE(KeyMovesFocusTo(VK_TAB, VK_SHIFT, controls.start));
+
+    /* Escape has no effect: the window stays, the focus stays. */
+    PressKey(run.window, VK_ESCAPE);
+    Sleep(300);
+    EXPECT_TRUE(IsWindowVisible(run.window));
+    EXPECT_EQ(FocusOf(run.window), controls.start);
+
+    PressKey(run.window, VK_F4, VK_MENU);
+    EXPECT_EQ(FinishLauncher(run), 0u);
+    EXPECT_FALSE(SetupRan());
+}
+
+TEST_F(LauncherKeyboard, EnterOnDontInstallClosesWithoutStartingAnything)
+{
+    ASSERT_TRUE(KeyMovesFocusTo(VK_TAB, 0, controls.dont));
+    PressKey(run.window, VK_RETURN);
+    EXPECT_EQ(FinishLauncher(run), 0u);
+    Sleep(500);
+    EXPECT_FALSE(SetupRan());
+}
+
+TEST_F(LauncherKeyboard, SpacePressesStartInstall)
+{
+    PressKey(run.window, VK_SPACE);
+    EXPECT_EQ(FinishLauncher(run), 0u);
+    EXPECT_TRUE(WaitUntil([&] { return SetupRan(); }));
+}
+
+TEST_F(LauncherKeyboard, SpacePressesDontInstall)
+{
+    ASSERT_TRUE(KeyMovesFocusTo(VK_TAB, 0, controls.dont));
+    PressKey(run.window, VK_SPACE);
+    EXPECT_EQ(FinishLauncher(run), 0u);
+    Sleep(500);
+    EXPECT_FALSE(SetupRan());
+}
+
+/* A plain window that takes the activation away from the launcher. */
+static HWND MakeOtherWindow()
+{
+    return CreateWindowExA(0, "static", "other", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50,
+                           NULL, NULL, GetModuleHandleA(NULL), NULL);
+}
+
+static void PumpMessages()
+{
+    MSG message;
+    while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE))
+        DispatchMessageA(&message);
+}
+
+TEST_F(LauncherKeyboard, EnterWhileTheWindowItselfHasFocusPressesStartInstall)
+{
+    /* When a plain window is activated again, the system gives the focus
+     * to the window itself rather than to a button. */
+    HWND other = MakeOtherWindow();
+    SetForegroundWindow(other);
+    WaitUntil([&] { PumpMessages(); return GetForegroundWindow() == other; }, 5000);
+    SetForegroundWindow(run.window);
+    ASSERT_TRUE(WaitUntil([&] { PumpMessages(); return FocusOf(run.window) == run.window; }, 5000))
+        << "focus is on " << FocusOf(run.window);
+
+    PressKey(run.window, VK_RETURN);
+    EXPECT_EQ(FinishLauncher(run), 0u);
+    EXPECT_TRUE(WaitUntil([&] { return SetupRan(); }));
+    DestroyWindow(other);
+}
+
+TEST_F(LauncherKeyboard, TabWhileTheWindowItselfHasFocusGoesToStartInstall)
+{
+    HWND other = MakeOtherWindow();
+    SetForegroundWindow(other);
+    WaitUntil([&] { PumpMessages(); return GetForegroundWindow() == other; }, 5000);
+    SetForegroundWindow(run.window);
+    ASSERT_TRUE(WaitUntil([&] { PumpMessages(); return FocusOf(run.window) == run.window; }, 5000));
+
+    EXPECT_TRUE(KeyMovesFocusTo(VK_TAB, 0, controls.start));
+    PressKey(run.window, VK_F4, VK_MENU);
+    EXPECT_EQ(FinishLauncher(run), 0u);
+    DestroyWindow(other);
+}

@@ -1,0 +1,157 @@
+/*
+ * The launcher's resources as another program reads them: the version
+ * block through the version API, the splash bitmap and the icon group
+ * loaded from the file.
+ */
+#include <gtest/gtest.h>
+#include "launcher_driver.h"
+
+#define LANGUAGE_EN_US MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US)
+
+static std::vector<BYTE> VersionData()
+{
+    std::string path = ModuleFolder() + LAUNCHER_EXE;
+    DWORD handle = 0;
+    DWORD size = GetFileVersionInfoSizeA(path.c_str(), &handle);
+    std::vector<BYTE> data(size);
+    if (!size || !GetFileVersionInfoA(path.c_str(), 0, size, data.data()))
+        data.clear();
+    return data;
+}
+
+static std::string VersionString(std::vector<BYTE> &data, const char *name)
+{
+    std::string query = std::string("\\StringFileInfo\\040904E4\\") + name;
+    char *value = NULL;
+    UINT length = 0;
+    if (!VerQueryValueA(data.data(), query.c_str(), (void **)&value, &length) || !value)
+        return "<missing>";
+    return value;
+}
+
+TEST(VersionBlock, FixedFields)
+{
+    std::vector<BYTE> data = VersionData();
+    ASSERT_FALSE(data.empty());
+
+    VS_FIXEDFILEINFO *fixed = NULL;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueA(data.data(), "\\", (void **)&fixed, &length));
+    ASSERT_EQ(length, sizeof(VS_FIXEDFILEINFO));
+    EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
+    EXPECT_EQ(fixed->dwFileVersionMS, 0x0002001Fu);
+    EXPECT_EQ(fixed->dwFileVersionLS, 0x00000005u);
+    EXPECT_EQ(fixed->dwProductVersionMS, 0x0002001Fu);
+    EXPECT_EQ(fixed->dwProductVersionLS, 0x00000005u);
+    EXPECT_EQ(fixed->dwFileFlagsMask, 0u);
+    EXPECT_EQ(fixed->dwFileFlags, 0u);
+    EXPECT_EQ(fixed->dwFileOS, (DWORD)VOS_DOS_WINDOWS32);
+    EXPECT_EQ(fixed->dwFileType, (DWORD)VFT_APP);
+    EXPECT_EQ(fixed->dwFileSubtype, 0u);
+
+    DWORD *translation = NULL;
+    ASSERT_TRUE(VerQueryValueA(data.data(), "\\VarFileInfo\\Translation", (void **)&translation, &length));
+    ASSERT_EQ(length, 4u);
+    EXPECT_EQ(LOWORD(*translation), 0x0409);
+    EXPECT_EQ(HIWORD(*translation), 1252);
+}
+
+TEST(VersionBlock, Strings)
+{
+    static const struct { const char *name, *value; } strings[] =
+    {
+        { "FileDescription", "KELMORA CD-ROM Autorun Program" },
+        { "FileVersion", "2.31.005" },
+        { "InternalName", "Tarnell" },
+        { "OriginalFilename", "Tarnell.exe" },
+        { "ProductName", "KELMORA" },
+        { "ProductVersion", "2.31.005" },
+    };
+    std::vector<BYTE> data = VersionData();
+    ASSERT_FALSE(data.empty());
+
+    for (const auto &s : strings)
+        EXPECT_EQ(VersionString(data, s.name), s.value) << s.name;
+    EXPECT_NE(VersionString(data, "CompanyName"), "<missing>");
+    EXPECT_NE(VersionString(data, "LegalCopyright"), "<missing>");
+}
+
+class Resources : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        module = LoadLibraryExA((ModuleFolder() + LAUNCHER_EXE).c_str(), NULL,
+                                LOAD_LIBRARY_AS_DATAFILE);
+        ASSERT_TRUE(module);
+    }
+    void TearDown() override
+    {
+        FreeLibrary(module);
+    }
+    HMODULE module = NULL;
+};
+
+TEST_F(Resources, SplashBitmap)
+{
+    HRSRC found = FindResourceExA(module, (LPCSTR)RT_BITMAP, "IDB_TARNELL", LANGUAGE_EN_US);
+    ASSERT_TRUE(found);
+    EXPECT_EQ(SizeofResource(module, found), 219512u);
+
+    const BITMAPINFOHEADER *header = (const BITMAPINFOHEADER *)LockResource(LoadResource(module, found));
+    ASSERT_TRUE(header);
+    EXPECT_EQ(header->biSize, 40u);
+    EXPECT_EQ(header->biWidth, 590);
+    EXPECT_EQ(header->biHeight, 369);
+    EXPECT_EQ(header->biBitCount, 8);
+    EXPECT_EQ(header->biCompression, (DWORD)BI_RGB);
+    EXPECT_EQ(header->biXPelsPerMeter, 2834);
+    EXPECT_EQ(header->biYPelsPerMeter, 2834);
+    EXPECT_TRUE(header->biClrUsed == 0 || header->biClrUsed == 256);
+
+    /* Loaded with the resource's own size, as the launcher loads it. */
+    HBITMAP bitmap = (HBITMAP)LoadImageA(module, "IDB_TARNELL", IMAGE_BITMAP, 0, 0, LR_LOADMAP3DCOLORS);
+    ASSERT_TRUE(bitmap);
+    BITMAP info;
+    ASSERT_EQ(GetObjectA(bitmap, sizeof(info), &info), (int)sizeof(info));
+    EXPECT_EQ(info.bmWidth, 590);
+    EXPECT_EQ(info.bmHeight, 369);
+    DeleteObject(bitmap);
+}
+
+TEST_F(Resources, IconGroupServesBothClassIcons)
+{
+    HRSRC group = FindResourceExA(module, (LPCSTR)RT_GROUP_ICON, "TARNELL", LANGUAGE_EN_US);
+    ASSERT_TRUE(group);
+
+    /* One entry: 32 x 32, 16 colours, 1 plane, 4 bits, 744 bytes, icon 1. */
+    const BYTE *dir = (const BYTE *)LockResource(LoadResource(module, group));
+    ASSERT_TRUE(dir);
+    EXPECT_EQ(*(const WORD *)(dir + 4), 1);
+    const BYTE *entry = dir + 6;
+    EXPECT_EQ(entry[0], 32);
+    EXPECT_EQ(entry[1], 32);
+    EXPECT_EQ(entry[2], 16);
+    EXPECT_EQ(*(const WORD *)(entry + 4), 1);
+    EXPECT_EQ(*(const WORD *)(entry + 6), 4);
+    EXPECT_EQ(*(const DWORD *)(entry + 8), 744u);
+    EXPECT_EQ(*(const WORD *)(entry + 12), 1);
+
+    HRSRC icon = FindResourceExA(module, (LPCSTR)RT_ICON, MAKEINTRESOURCEA(1), LANGUAGE_EN_US);
+    ASSERT_TRUE(icon);
+    EXPECT_EQ(SizeofResource(module, icon), 744u);
+
+    /* The large and the small class icon both load from the one image. */
+    HICON large = (HICON)LoadImageA(module, "TARNELL", IMAGE_ICON, GetSystemMetrics(SM_CXICON),
+                                    GetSystemMetrics(SM_CYICON), 0);
+    HICON small = (HICON)LoadImageA(module, "TARNELL", IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                    GetSystemMetrics(SM_CYSMICON), 0);
+    EXPECT_TRUE(large);
+    EXPECT_TRUE(small);
+    DestroyIcon(large);
+    DestroyIcon(small);
+
+    /* Nothing else: no menu, dialog, string table, accelerators, sounds. */
+    EXPECT_FALSE(FindResourceA(module, "TARNELL", (LPCSTR)RT_MENU));
+    EXPECT_FALSE(FindResourceA(module, MAKEINTRESOURCEA(1), (LPCSTR)RT_STRING));
+}

@@ -1,0 +1,270 @@
+/*
+ * The launcher's window as the system sees it: title, class, style, size
+ * and position, the four controls, the first focus, the
+ * ways of closing, and the picture after a system colour change.
+ */
+#include <gtest/gtest.h>
+#include <algorithm>
+#include "launcher_driver.h"
+
+#define TITLE_TARNELL " KELMORA CD-ROM Autorun Program (Tarnell.exe v2.31.005)"
+
+static COLORREF ScreenPixel(HWND window, int clientX, int clientY)
+{
+    POINT point = { clientX, clientY };
+    ClientToScreen(window, &point);
+    HDC screen = GetDC(NULL);
+    COLORREF color = GetPixel(screen, point.x, point.y);
+    ReleaseDC(NULL, screen);
+    return color;
+}
+
+/* The window's pixels as the screen shows them. */
+static std::vector<COLORREF> CapturePixels(HWND window)
+{
+    RECT rect;
+    GetWindowRect(window, &rect);
+    std::vector<COLORREF> pixels;
+    HDC screen = GetDC(NULL);
+    for (int y = rect.top; y < rect.bottom; y++)
+        for (int x = rect.left; x < rect.right; x++)
+            pixels.push_back(GetPixel(screen, x, y));
+    ReleaseDC(NULL, screen);
+    return pixels;
+}
+
+class LauncherWindow : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        run = StartLauncher(FreshFolder(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        ASSERT_TRUE(run.process.started);
+        ASSERT_TRUE(run.window) << "no launcher window";
+    }
+
+    void TearDown() override
+    {
+        EndProgram(run.process);
+    }
+
+    /* Closes the window with Alt+F4 and returns the exit code. */
+    DWORD CloseWithAltF4()
+    {
+        PressKey(run.window, VK_F4, VK_MENU);
+        return FinishLauncher(run);
+    }
+
+    LauncherRun run;
+};
+
+TEST_F(LauncherWindow, FrameAndPlacement)
+{
+    EXPECT_EQ(WindowText(run.window), TITLE_TARNELL);
+    EXPECT_EQ(ClassName(run.window), LAUNCHER_CLASS);
+
+    /* A fixed frame that can be minimised but neither sized nor maximised. */
+    LONG style = GetWindowLongA(run.window, GWL_STYLE);
+    EXPECT_EQ(style & (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX),
+              WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX);
+    EXPECT_EQ(style & (WS_THICKFRAME | WS_MAXIMIZEBOX | WS_CHILD | WS_POPUP), 0);
+    EXPECT_EQ(GetWindowLongA(run.window, GWL_EXSTYLE) & ~WS_EX_WINDOWEDGE, 0);
+    EXPECT_EQ(GetMenu(run.window), (HMENU)NULL);
+
+    /* 630 x 427 on the 1024 x 768 test screen, centred. */
+    RECT rect;
+    GetWindowRect(run.window, &rect);
+    EXPECT_EQ(rect.right - rect.left, 630);
+    EXPECT_EQ(rect.bottom - rect.top, 427);
+    EXPECT_EQ(rect.left, 197);
+    EXPECT_EQ(rect.top, 171);
+
+    /* The class: redraw on size and the button-face background, seen
+     * left of the frame. (Another process cannot read class icons; the
+     * resource tests load both class icons from the file.) */
+    EXPECT_EQ(GetClassLongA(run.window, GCL_STYLE), (DWORD)(CS_HREDRAW | CS_VREDRAW));
+    EXPECT_TRUE(WaitUntil([&] { return ScreenPixel(run.window, 3, 100) == GetSysColor(COLOR_BTNFACE); }));
+
+    LauncherControls controls = FindControls(run.window);
+    EXPECT_EQ(FocusOf(run.window), controls.start);
+
+    EXPECT_EQ(CloseWithAltF4(), 0u);
+}
+
+struct ControlExpectation
+{
+    const char *className;
+    const char *text;
+    LONG style;
+    int id;
+};
+
+static const ControlExpectation controlExpectations[] =
+{
+    { "button", "", WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 0 },
+    { "static", "", WS_CHILD | WS_VISIBLE | SS_BITMAP, 0 },
+    { "button", "Start Install", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 1 },
+    { "button", "Don't Install", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 2 },
+};
+
+TEST_F(LauncherWindow, ControlsAndFont)
+{
+    std::vector<HWND> children = ChildWindows(run.window);
+    ASSERT_EQ(children.size(), 4u);
+
+    for (size_t i = 0; i < children.size(); i++)
+    {
+        const ControlExpectation &expected = controlExpectations[i];
+        EXPECT_EQ(LowerCase(ClassName(children[i])), expected.className) << i;
+        EXPECT_EQ(WindowText(children[i]), expected.text) << i;
+        EXPECT_EQ(GetWindowLongA(children[i], GWL_STYLE), expected.style) << i;
+        EXPECT_EQ(GetDlgCtrlID(children[i]), expected.id) << i;
+    }
+
+    RECT client;
+    GetClientRect(run.window, &client);
+    struct { RECT rect; } expectedRects[] =
+    {
+        { { 8, 0, client.right - 8, client.bottom - 8 } },
+        { { 16, 16, 16 + 590, 16 + 369 } },
+        { { client.right - 320, 230, client.right - 220, 258 } },
+        { { client.right - 180, 230, client.right - 80, 258 } },
+    };
+    for (size_t i = 0; i < children.size(); i++)
+    {
+        RECT rect = ChildRect(children[i]);
+        EXPECT_TRUE(EqualRect(&rect, &expectedRects[i].rect))
+            << i << ": " << rect.left << "," << rect.top << "," << rect.right << "," << rect.bottom;
+    }
+    /* With the usual frame the buttons stand at x 304 and 444. */
+    if (client.right == 624)
+    {
+        EXPECT_EQ(ChildRect(children[2]).left, 304);
+        EXPECT_EQ(ChildRect(children[3]).left, 444);
+    }
+
+    EXPECT_EQ(CloseWithAltF4(), 0u);
+}
+
+TEST_F(LauncherWindow, MinimisesAndRestoresButKeepsItsSize)
+{
+    RECT before;
+    GetWindowRect(run.window, &before);
+
+    PostMessageA(run.window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    EXPECT_TRUE(WaitUntil([&] { return IsIconic(run.window) != 0; }));
+    PostMessageA(run.window, WM_SYSCOMMAND, SC_RESTORE, 0);
+    EXPECT_TRUE(WaitUntil([&] { return !IsIconic(run.window); }));
+
+    RECT after;
+    GetWindowRect(run.window, &after);
+    EXPECT_TRUE(EqualRect(&before, &after));
+
+    /* The close box sends SC_CLOSE. */
+    PostMessageA(run.window, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_EQ(FinishLauncher(run), 0u);
+}
+
+/* The picture's first pixel is its bottom-left corner, plain page white;
+ * its colour entry is sampled well inside the page, away from the edges.
+ * The panel behind the buttons is the picture's 3-D grey, which follows
+ * the button face. */
+#define CORNER_X (16 + 30)
+#define CORNER_Y (16 + 355)
+#define PANEL_X  (16 + 276)
+#define PANEL_Y  (16 + 204)
+
+/* The user's colours for windows and 3-D faces, set in the registry where
+ * the system reads them when a program starts. */
+class UserColours
+{
+public:
+    UserColours(const char *window, const char *face)
+    {
+        saved[0] = Read("Window");
+        saved[1] = Read("ButtonFace");
+        Write("Window", window);
+        Write("ButtonFace", face);
+    }
+    ~UserColours()
+    {
+        Write("Window", saved[0]);
+        Write("ButtonFace", saved[1]);
+    }
+
+private:
+    static std::string Read(const char *name)
+    {
+        char value[64] = "";
+        DWORD size = sizeof(value);
+        RegGetValueA(HKEY_CURRENT_USER, "Control Panel\\Colors", name, RRF_RT_REG_SZ, NULL, value, &size);
+        return value;
+    }
+    static void Write(const char *name, const std::string &value)
+    {
+        HKEY key;
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Colors", 0, NULL, 0, KEY_SET_VALUE,
+                            NULL, &key, NULL) != ERROR_SUCCESS)
+            return;
+        if (value.empty())
+            RegDeleteValueA(key, name);
+        else
+            RegSetValueExA(key, name, 0, REG_SZ, (const BYTE *)value.c_str(), (DWORD)value.size() + 1);
+        RegCloseKey(key);
+    }
+    std::string saved[2];
+};
+
+TEST(LauncherColours, ColourChangeReloadsThePictureWithTheFirstPixelReplaced)
+{
+    const COLORREF window = RGB(10, 120, 200), face = RGB(200, 180, 120);
+    UserColours colours("10 120 200", "200 180 120");
+    LauncherRun run = StartLauncher(FreshFolder("colours"));
+    ASSERT_TRUE(run.window);
+    SetForegroundWindow(run.window);
+
+    /* First load: the greys follow the 3-D face, the page stays white. */
+    EXPECT_TRUE(WaitUntil([&] { return ScreenPixel(run.window, PANEL_X, PANEL_Y) == face; }))
+        << std::hex << ScreenPixel(run.window, PANEL_X, PANEL_Y);
+    EXPECT_EQ(ScreenPixel(run.window, CORNER_X, CORNER_Y), RGB(255, 255, 255));
+
+    /* After the colour change message the reload replaces the colour of
+     * the first pixel, the page white, everywhere. With the 3-D colour
+     * mapping in the same load the system takes the 3-D face colour for
+     * it rather than the window colour. */
+    PostMessageA(run.window, WM_SYSCOLORCHANGE, 0, 0);
+    EXPECT_TRUE(WaitUntil([&] { return ScreenPixel(run.window, CORNER_X, CORNER_Y) == face; }))
+        << std::hex << ScreenPixel(run.window, CORNER_X, CORNER_Y);
+    EXPECT_EQ(ScreenPixel(run.window, CORNER_X + 370, CORNER_Y), face);
+    EXPECT_EQ(ScreenPixel(run.window, PANEL_X, PANEL_Y), face);
+    EXPECT_NE(ScreenPixel(run.window, CORNER_X, CORNER_Y), window);
+
+    /* A second change reloads again and the launcher carries on. */
+    PostMessageA(run.window, WM_SYSCOLORCHANGE, 0, 0);
+    Sleep(300);
+    EXPECT_EQ(ScreenPixel(run.window, CORNER_X, CORNER_Y), face);
+
+    /* The buttons are still drawn over the new picture. */
+    LauncherControls controls = FindControls(run.window);
+    std::vector<COLORREF> button = CapturePixels(controls.dont);
+    EXPECT_NE(std::count(button.begin(), button.end(), face), (long)button.size());
+    PressKey(run.window, VK_F4, VK_MENU);
+    EXPECT_EQ(FinishLauncher(run), 0u);
+}
+
+TEST(LauncherWithoutPicture, EndsQuietlyWithExitCodeZero)
+{
+    std::string folder = FreshFolder("nobitmap");
+    ASSERT_TRUE(CopyTo(ModuleFolder() + "Tarnell_nobitmap.exe", folder + "TARNELL.EXE"));
+
+    ChildProcess child = StartProgram(folder + "TARNELL.EXE");
+    bool sawBox = false;
+    bool ended = WaitUntil([&] {
+        sawBox = sawBox || !ProcessWindows(child.info.dwProcessId, MESSAGE_BOX_CLASS).empty();
+        return WaitForSingleObject(child.info.hProcess, 0) == WAIT_OBJECT_0;
+    });
+    EXPECT_TRUE(ended);
+    EXPECT_FALSE(sawBox);
+    EXPECT_EQ(WaitForExit(child), 0u);
+    EndProgram(child);
+}
