@@ -10,7 +10,7 @@ LauncherRun StartLauncher(const std::string &folder, const std::string &exeName,
     run.exePath = folder + exeName;
     if (!FileExists(run.exePath))
         CopyTo(ModuleFolder() + LAUNCHER_EXE, run.exePath);
-    run.process = StartProgram(run.exePath, currentFolder);
+    run.process = StartProgram("\"" + run.exePath + "\"", currentFolder);
     if (waitForWindow && run.process.started)
         run.window = WaitForProcessWindow(run.process.info.dwProcessId, LAUNCHER_CLASS);
     return run;

@@ -39,9 +39,10 @@ TEST(Startup, RunsOnTheSystemsItKnowsAndRefusesTheOthers)
 
     for (const VersionCase &c : versionCases)
     {
+        /* The setting is read while the process starts: it stays until
+         * the process has shown what it decided. */
         SetProgramWindowsVersion("TARNELL.EXE", c.wineVersion);
         LauncherRun run = StartLauncher(folder, "TARNELL.EXE", "", c.accepted);
-        ClearProgramWindowsVersion("TARNELL.EXE");
         ASSERT_TRUE(run.process.started);
 
         if (c.accepted)
@@ -54,7 +55,10 @@ TEST(Startup, RunsOnTheSystemsItKnowsAndRefusesTheOthers)
         else
         {
             HWND box = WaitForProcessWindow(run.process.info.dwProcessId, MESSAGE_BOX_CLASS);
-            ASSERT_TRUE(box) << c.wineVersion;
+            std::string seenWindows;
+            for (HWND w : ProcessWindows(run.process.info.dwProcessId))
+                seenWindows += ClassName(w) + ":" + WindowText(w) + " ";
+            ASSERT_TRUE(box) << c.wineVersion << " exit " << WaitForExit(run.process, 0) << " " << seenWindows;
             /* The refusal comes before the mutex is taken. */
             EXPECT_FALSE(MutexExists()) << c.wineVersion;
             MessageBoxSeen seen = AnswerMessageBox(run.process.info.dwProcessId);
@@ -64,6 +68,7 @@ TEST(Startup, RunsOnTheSystemsItKnowsAndRefusesTheOthers)
             EXPECT_EQ(FinishLauncher(run), EXIT_REFUSED) << c.wineVersion;
             EXPECT_TRUE(ProcessWindows(run.process.info.dwProcessId, LAUNCHER_CLASS).empty());
         }
+        ClearProgramWindowsVersion("TARNELL.EXE");
     }
 }
 
