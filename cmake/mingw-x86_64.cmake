@@ -1,16 +1,6 @@
 # Cross build of the same sources for 64-bit Windows. The product ships as
-# 32-bit code; this build exists so that the suite can run at native speed
-# under 64-bit Wine on hosts that cannot execute 32-bit code.
-set(CMAKE_SYSTEM_NAME Windows)
+# 32-bit code; this build lets the suite run at native speed under 64-bit
+# Wine on hosts that cannot execute 32-bit code.
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(TOOLCHAIN_PREFIX x86_64-w64-mingw32)
-
-set(CMAKE_C_COMPILER   ${TOOLCHAIN_PREFIX}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${TOOLCHAIN_PREFIX}-g++-posix)
-set(CMAKE_RC_COMPILER  ${TOOLCHAIN_PREFIX}-windres)
-set(CMAKE_OBJDUMP      ${TOOLCHAIN_PREFIX}-objdump)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${TOOLCHAIN_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

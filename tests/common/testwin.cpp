@@ -3,10 +3,21 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 
 #define TEST_ROOT "C:\\tarnell-tests\\"
 #define POLL_INTERVAL_MS 20
 #define WINE_APP_DEFAULTS "Software\\Wine\\AppDefaults\\"
+
+#define DEFAULT_TIMEOUT_MS 30000
+
+DWORD TestTimeout()
+{
+    char value[32];
+    DWORD length = GetEnvironmentVariableA("TARNELL_TestTimeout()", value, sizeof(value));
+    DWORD timeout = length && length < sizeof(value) ? strtoul(value, NULL, 10) : 0;
+    return timeout ? timeout : DEFAULT_TIMEOUT_MS;
+}
 
 std::string ModuleFolder()
 {
@@ -157,7 +168,7 @@ void EndProgram(ChildProcess &child)
     if (WaitForSingleObject(child.info.hProcess, 0) == WAIT_TIMEOUT)
     {
         TerminateProcess(child.info.hProcess, 1);
-        WaitForSingleObject(child.info.hProcess, TEST_TIMEOUT_MS);
+        WaitForSingleObject(child.info.hProcess, TestTimeout());
     }
     CloseHandle(child.info.hThread);
     CloseHandle(child.info.hProcess);

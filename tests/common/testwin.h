@@ -11,7 +11,10 @@
 #include <string>
 #include <vector>
 
-#define TEST_TIMEOUT_MS 30000
+/* How long to wait for a program to show or do something: 30 seconds, or
+ * TARNELL_TestTimeout() from the environment where programs start slowly
+ * (32-bit Wine under emulation takes about a minute per process). */
+DWORD TestTimeout();
 
 /* Class of the system's message box windows. */
 #define MESSAGE_BOX_CLASS "#32770"
@@ -39,18 +42,18 @@ ChildProcess StartProgram(const std::string &commandLine, const std::string &fol
                           const std::vector<std::string> &environment = {});
 /* Waits for the process to end; returns its exit code, or STILL_ACTIVE
  * after the timeout. */
-DWORD WaitForExit(ChildProcess &child, DWORD timeout = TEST_TIMEOUT_MS);
+DWORD WaitForExit(ChildProcess &child, DWORD timeout = TestTimeout());
 void EndProgram(ChildProcess &child);
 /* Runs a console program to its end and returns what it wrote. */
 std::string RunAndCapture(const std::string &commandLine, DWORD *exitCode,
                           const std::vector<std::string> &environment = {});
 
 /* Polls until the condition holds; false after the timeout. */
-bool WaitUntil(const std::function<bool()> &condition, DWORD timeout = TEST_TIMEOUT_MS);
+bool WaitUntil(const std::function<bool()> &condition, DWORD timeout = TestTimeout());
 
 /* Top-level windows of a process, optionally of one class. */
 std::vector<HWND> ProcessWindows(DWORD processId, const char *className = NULL);
-HWND WaitForProcessWindow(DWORD processId, const char *className, DWORD timeout = TEST_TIMEOUT_MS);
+HWND WaitForProcessWindow(DWORD processId, const char *className, DWORD timeout = TestTimeout());
 std::vector<HWND> ChildWindows(HWND parent);
 
 std::string WindowText(HWND window);

@@ -74,3 +74,9 @@ DWORD FinishLauncher(LauncherRun &run)
     EndProgram(run.process);
     return code;
 }
+
+DWORD CloseWithAltF4(LauncherRun &run)
+{
+    PressKey(run.window, VK_F4, VK_MENU);
+    return FinishLauncher(run);
+}

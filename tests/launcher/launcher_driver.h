@@ -70,5 +70,7 @@ MessageBoxSeen AnswerMessageBox(DWORD processId);
 
 /* Waits for the process to end and releases it. */
 DWORD FinishLauncher(LauncherRun &run);
+/* Closes the window with Alt+F4 and returns the exit code. */
+DWORD CloseWithAltF4(LauncherRun &run);
 
 #endif

@@ -16,7 +16,7 @@ static DWORD PressStartInstall(LauncherRun &run)
 
 static std::string WaitForRecord(const std::string &folder)
 {
-    WaitUntil([&] { return !ReadTextFile(folder + SETUP_RECORD).empty(); }, 10000);
+    WaitUntil([&] { return !ReadTextFile(folder + SETUP_RECORD).empty(); });
     return ReadTextFile(folder + SETUP_RECORD);
 }
 

@@ -56,8 +56,7 @@ TEST_F(LauncherKeyboard, TabAndShiftTabAlternateBetweenTheButtons)
     EXPECT_TRUE(IsWindowVisible(run.window));
     EXPECT_EQ(FocusOf(run.window), controls.start);
 
-    PressKey(run.window, VK_F4, VK_MENU);
-    EXPECT_EQ(FinishLauncher(run), 0u);
+    EXPECT_EQ(CloseWithAltF4(run), 0u);
     EXPECT_FALSE(SetupRan());
 }
 
@@ -100,16 +99,23 @@ static void PumpMessages()
         DispatchMessageA(&message);
 }
 
-TEST_F(LauncherKeyboard, EnterWhileTheWindowItselfHasFocusPressesStartInstall)
+/* When a plain window is activated again, the system gives the focus to
+ * the window itself rather than to a button: activates a window of this
+ * process, then the launcher again. Returns the other window. */
+static HWND FocusTheWindowItself(HWND launcher)
 {
-    /* When a plain window is activated again, the system gives the focus
-     * to the window itself rather than to a button. */
     HWND other = MakeOtherWindow();
     SetForegroundWindow(other);
     WaitUntil([&] { PumpMessages(); return GetForegroundWindow() == other; }, 5000);
-    SetForegroundWindow(run.window);
-    ASSERT_TRUE(WaitUntil([&] { PumpMessages(); return FocusOf(run.window) == run.window; }, 5000))
-        << "focus is on " << FocusOf(run.window);
+    SetForegroundWindow(launcher);
+    WaitUntil([&] { PumpMessages(); return FocusOf(launcher) == launcher; }, 5000);
+    return other;
+}
+
+TEST_F(LauncherKeyboard, EnterWhileTheWindowItselfHasFocusPressesStartInstall)
+{
+    HWND other = FocusTheWindowItself(run.window);
+    ASSERT_EQ(FocusOf(run.window), run.window);
 
     PressKey(run.window, VK_RETURN);
     EXPECT_EQ(FinishLauncher(run), 0u);
@@ -119,14 +125,10 @@ TEST_F(LauncherKeyboard, EnterWhileTheWindowItselfHasFocusPressesStartInstall)
 
 TEST_F(LauncherKeyboard, TabWhileTheWindowItselfHasFocusGoesToStartInstall)
 {
-    HWND other = MakeOtherWindow();
-    SetForegroundWindow(other);
-    WaitUntil([&] { PumpMessages(); return GetForegroundWindow() == other; }, 5000);
-    SetForegroundWindow(run.window);
-    ASSERT_TRUE(WaitUntil([&] { PumpMessages(); return FocusOf(run.window) == run.window; }, 5000));
+    HWND other = FocusTheWindowItself(run.window);
+    ASSERT_EQ(FocusOf(run.window), run.window);
 
     EXPECT_TRUE(KeyMovesFocusTo(VK_TAB, 0, controls.start));
-    PressKey(run.window, VK_F4, VK_MENU);
-    EXPECT_EQ(FinishLauncher(run), 0u);
+    EXPECT_EQ(CloseWithAltF4(run), 0u);
     DestroyWindow(other);
 }

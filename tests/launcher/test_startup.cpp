@@ -49,8 +49,7 @@ TEST(Startup, RunsOnTheSystemsItKnowsAndRefusesTheOthers)
         {
             ASSERT_TRUE(run.window) << c.wineVersion;
             EXPECT_TRUE(MutexExists()) << c.wineVersion;
-            PressKey(run.window, VK_F4, VK_MENU);
-            EXPECT_EQ(FinishLauncher(run), 0u) << c.wineVersion;
+            EXPECT_EQ(CloseWithAltF4(run), 0u) << c.wineVersion;
         }
         else
         {
@@ -86,8 +85,7 @@ TEST(Startup, UnsupportedSystemIsRefusedAsSuchEvenWithAnotherCopyRunning)
     EXPECT_EQ(seen.text, TEXT_UNSUPPORTED);
     EXPECT_EQ(FinishLauncher(second), EXIT_REFUSED);
 
-    PressKey(first.window, VK_F4, VK_MENU);
-    EXPECT_EQ(FinishLauncher(first), 0u);
+    EXPECT_EQ(CloseWithAltF4(first), 0u);
 }
 
 TEST(Startup, SecondCopyUnderAnotherNameIsRefusedAndTheFirstGoesOn)
@@ -122,8 +120,7 @@ TEST(Startup, SecondCopyUnderAnotherNameIsRefusedAndTheFirstGoesOn)
     EXPECT_EQ(seen.text, TEXT_SECOND);
     EXPECT_EQ(FinishLauncher(third), EXIT_REFUSED);
 
-    PressKey(first.window, VK_F4, VK_MENU);
-    EXPECT_EQ(FinishLauncher(first), 0u);
+    EXPECT_EQ(CloseWithAltF4(first), 0u);
 }
 
 TEST(Startup, TitleFollowsTheFileName)
@@ -131,8 +128,7 @@ TEST(Startup, TitleFollowsTheFileName)
     LauncherRun run = StartLauncher(FreshFolder("autorun-name"), "AUTORUN.EXE");
     ASSERT_TRUE(run.window);
     EXPECT_EQ(WindowText(run.window), " KELMORA CD-ROM Autorun Program (Autorun.exe v2.31.005)");
-    PressKey(run.window, VK_F4, VK_MENU);
-    EXPECT_EQ(FinishLauncher(run), 0u);
+    EXPECT_EQ(CloseWithAltF4(run), 0u);
 }
 
 TEST(Startup, LongFileNameIsCutToFitTheTitle)
@@ -145,6 +141,5 @@ TEST(Startup, LongFileNameIsCutToFitTheTitle)
     std::string title = WindowText(run.window);
     EXPECT_EQ(title, " KELMORA CD-ROM Autorun Program (" + displayName.substr(0, 35) + " v2.31.005)");
     EXPECT_EQ(title.size(), 79u);
-    PressKey(run.window, VK_F4, VK_MENU);
-    EXPECT_EQ(FinishLauncher(run), 0u);
+    EXPECT_EQ(CloseWithAltF4(run), 0u);
 }
