@@ -38,6 +38,17 @@ protected:
         return FileExists(folder + SETUP_RECORD);
     }
 
+    /* Tabs to Don't Install and presses it with the key: the launcher
+     * closes and starts nothing. */
+    void PressDontInstallWith(WORD key)
+    {
+        ASSERT_TRUE(KeyMovesFocusTo(VK_TAB, 0, controls.dont));
+        PressKey(run.window, key);
+        EXPECT_EQ(FinishLauncher(run), 0u);
+        Sleep(500);
+        EXPECT_FALSE(SetupRan());
+    }
+
     std::string folder;
     LauncherRun run;
     LauncherControls controls;
@@ -62,11 +73,7 @@ TEST_F(LauncherKeyboard, TabAndShiftTabAlternateBetweenTheButtons)
 
 TEST_F(LauncherKeyboard, EnterOnDontInstallClosesWithoutStartingAnything)
 {
-    ASSERT_TRUE(KeyMovesFocusTo(VK_TAB, 0, controls.dont));
-    PressKey(run.window, VK_RETURN);
-    EXPECT_EQ(FinishLauncher(run), 0u);
-    Sleep(500);
-    EXPECT_FALSE(SetupRan());
+    PressDontInstallWith(VK_RETURN);
 }
 
 TEST_F(LauncherKeyboard, SpacePressesStartInstall)
@@ -78,11 +85,7 @@ TEST_F(LauncherKeyboard, SpacePressesStartInstall)
 
 TEST_F(LauncherKeyboard, SpacePressesDontInstall)
 {
-    ASSERT_TRUE(KeyMovesFocusTo(VK_TAB, 0, controls.dont));
-    PressKey(run.window, VK_SPACE);
-    EXPECT_EQ(FinishLauncher(run), 0u);
-    Sleep(500);
-    EXPECT_FALSE(SetupRan());
+    PressDontInstallWith(VK_SPACE);
 }
 
 /* A plain window that takes the activation away from the launcher. */
