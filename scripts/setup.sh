@@ -9,7 +9,7 @@
 # programs.
 set -eu
 
-PACKAGES="cmake make googletest
+PACKAGES="cmake make python3 googletest
 g++-mingw-w64-i686 binutils-mingw-w64-i686 mingw-w64-i686-dev
 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
 wine wine32:i386 wine64 xvfb xauth imagemagick qemu-user-static locales-all"

@@ -9,11 +9,7 @@ LOCALE_DATE_TIME_SETTINGS LocaleDateTimeSettings =
     '/', ':', DATE_ORDER_MDY, TIME_FORMAT_12_HOUR
 };
 
-/* Signed decimal conversion as atoi does it, without needing the C
- * runtime: blanks skipped, optional sign, digits up to the first other
- * character, 0 when there are none. Overflow wraps instead of being
- * undefined. */
-static LONG ParseLocaleNumber(LPCSTR text)
+LONG ParseDecimalText(LPCSTR text)
 {
     DWORD value = 0;
     BOOL negative = FALSE;
@@ -36,7 +32,7 @@ static void LoadLocalePair(LCTYPE separatorType, char *separator,
     if (GetLocaleInfoA(LOCALE_USER_DEFAULT, separatorType, buffer, bufferSize))
         *separator = buffer[0];
     if (GetLocaleInfoA(LOCALE_USER_DEFAULT, numberType, buffer, bufferSize))
-        *number = ParseLocaleNumber(buffer);
+        *number = ParseDecimalText(buffer);
 }
 
 LONG LoadLocaleDateSettings(void)

@@ -31,6 +31,10 @@ typedef struct tagLOCALE_DATE_TIME_SETTINGS
 extern LOCALE_DATE_TIME_SETTINGS LocaleDateTimeSettings;
 
 LONG LoadLocaleDateSettings(void);
+/* Signed decimal conversion of locale and date texts, as atoi does it
+ * but without the C runtime: blanks skipped, optional sign, digits up to
+ * the first other character, 0 when there are none. Overflow wraps. */
+LONG ParseDecimalText(LPCSTR text);
 LONG LoadLocaleTimeSettings(void);
 
 #endif
