@@ -14,7 +14,7 @@
 DWORD TestTimeout()
 {
     char value[32];
-    DWORD length = GetEnvironmentVariableA("TARNELL_TestTimeout()", value, sizeof(value));
+    DWORD length = GetEnvironmentVariableA("TARNELL_TEST_TIMEOUT_MS", value, sizeof(value));
     DWORD timeout = length && length < sizeof(value) ? strtoul(value, NULL, 10) : 0;
     return timeout ? timeout : DEFAULT_TIMEOUT_MS;
 }

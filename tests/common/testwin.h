@@ -12,7 +12,7 @@
 #include <vector>
 
 /* How long to wait for a program to show or do something: 30 seconds, or
- * TARNELL_TestTimeout() from the environment where programs start slowly
+ * TARNELL_TEST_TIMEOUT_MS from the environment where programs start slowly
  * (32-bit Wine under emulation takes about a minute per process). */
 DWORD TestTimeout();
 
