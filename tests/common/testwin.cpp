@@ -19,7 +19,7 @@ DWORD TestTimeout()
     return timeout ? timeout : DEFAULT_TIMEOUT_MS;
 }
 
-std::string ModuleFolder()
+std::string TestProgramFolder()
 {
     char path[MAX_PATH];
     GetModuleFileNameA(NULL, path, sizeof(path));

@@ -28,7 +28,7 @@ struct ChildProcess
 };
 
 /* Folder of the running test program, with a trailing backslash. */
-std::string ModuleFolder();
+std::string TestProgramFolder();
 /* A fresh, empty folder for one test under C:\tarnell-tests. */
 std::string FreshFolder(const std::string &name);
 bool CopyTo(const std::string &from, const std::string &to);

@@ -9,7 +9,7 @@ LauncherRun StartLauncher(const std::string &folder, const std::string &exeName,
     run.folder = folder;
     run.exePath = folder + exeName;
     if (!FileExists(run.exePath))
-        CopyTo(ModuleFolder() + LAUNCHER_EXE, run.exePath);
+        CopyTo(TestProgramFolder() + LAUNCHER_EXE, run.exePath);
     run.process = StartProgram("\"" + run.exePath + "\"", currentFolder);
     if (waitForWindow && run.process.started)
         run.window = WaitForProcessWindow(run.process.info.dwProcessId, LAUNCHER_CLASS);
@@ -18,7 +18,7 @@ LauncherRun StartLauncher(const std::string &folder, const std::string &exeName,
 
 void PlaceSetup(const std::string &folder, const std::string &name)
 {
-    CopyTo(ModuleFolder() + "setup_probe.exe", folder + name);
+    CopyTo(TestProgramFolder() + "setup_probe.exe", folder + name);
 }
 
 LauncherControls FindControls(HWND window)

@@ -10,7 +10,7 @@
 
 static std::vector<BYTE> VersionData()
 {
-    std::string path = ModuleFolder() + LAUNCHER_EXE;
+    std::string path = TestProgramFolder() + LAUNCHER_EXE;
     DWORD handle = 0;
     DWORD size = GetFileVersionInfoSizeA(path.c_str(), &handle);
     std::vector<BYTE> data(size);
@@ -81,7 +81,7 @@ class Resources : public ::testing::Test
 protected:
     void SetUp() override
     {
-        module = LoadLibraryExA((ModuleFolder() + LAUNCHER_EXE).c_str(), NULL,
+        module = LoadLibraryExA((TestProgramFolder() + LAUNCHER_EXE).c_str(), NULL,
                                 LOAD_LIBRARY_AS_DATAFILE);
         ASSERT_TRUE(module);
     }

@@ -249,7 +249,7 @@ TEST(LauncherColours, ColourChangeReloadsThePictureWithTheFirstPixelReplaced)
 TEST(LauncherWithoutPicture, EndsQuietlyWithExitCodeZero)
 {
     std::string folder = FreshFolder("nobitmap");
-    ASSERT_TRUE(CopyTo(ModuleFolder() + "Tarnell_nobitmap.exe", folder + "TARNELL.EXE"));
+    ASSERT_TRUE(CopyTo(TestProgramFolder() + "Tarnell_nobitmap.exe", folder + "TARNELL.EXE"));
 
     ChildProcess child = StartProgram(folder + "TARNELL.EXE");
     bool sawBox = false;

@@ -178,7 +178,7 @@ TEST_F(Dates, DayNumberToDateText)
 /* The day number of every date 1986 to 2085 from Python's calendar. */
 TEST_F(Dates, DayNumbersAgreeWithPythonsCalendar)
 {
-    std::string data = ReadTextFile(ModuleFolder() + "day_numbers.txt");
+    std::string data = ReadTextFile(TestProgramFolder() + "day_numbers.txt");
     ASSERT_FALSE(data.empty()) << "day_numbers.txt missing beside the program";
 
     static const struct { LONG order; char separator; } settings[] =

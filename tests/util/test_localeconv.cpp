@@ -15,7 +15,7 @@
 static std::string ProbeLocale(const char *mode = "")
 {
     DWORD exitCode;
-    std::string output = RunAndCapture(ModuleFolder() + "locale_probe.exe " + mode, &exitCode);
+    std::string output = RunAndCapture(TestProgramFolder() + "locale_probe.exe " + mode, &exitCode);
     EXPECT_EQ(exitCode, 0u);
     return output;
 }

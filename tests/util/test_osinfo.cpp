@@ -33,7 +33,7 @@ TEST(OsType, FollowsTheWindowsVersionWineReports)
     for (const WineVersionCase &c : wineVersionCases)
     {
         std::string exeName = std::string("osprobe_") + c.wineVersion + ".exe";
-        ASSERT_TRUE(CopyTo(ModuleFolder() + "os_probe.exe", folder + exeName));
+        ASSERT_TRUE(CopyTo(TestProgramFolder() + "os_probe.exe", folder + exeName));
         SetProgramWindowsVersion(exeName, c.wineVersion);
 
         DWORD exitCode;

@@ -1,0 +1,171 @@
+/* The capped message list, the hex dump and the log tail viewer. */
+#include "msglist.h"
+
+#include <stdlib.h>
+
+#define HEX_BYTES_PER_LINE  16
+#define HEX_LINE_SIZE       80
+/* A log line and its terminator; longer lines are split into pieces of
+ * this many characters less one. */
+#define LOG_LINE_SIZE       128
+#define CR                  '\r'
+/* Every log line ends in CR LF: the viewer steps over both. */
+#define LINE_END_LENGTH     2
+
+#define LOG_ERROR_CAPTION   "Log File I/O Error"
+
+void AppendMessageLine(HWND listBox, FILE *echo, LPCSTR text)
+{
+    LRESULT index;
+
+    if (!text)
+        text = " ";
+    if (echo)
+        fprintf(echo, "%s\n", text);
+
+    index = SendMessageA(listBox, LB_GETCOUNT, 0, 0);
+    /* Equality, not "at least": a list filled longer by other means is
+     * left as it is. */
+    if (index == MESSAGE_LIST_LIMIT)
+    {
+        SendMessageA(listBox, LB_DELETESTRING, 0, 0);
+        index = MESSAGE_LIST_LIMIT - 1;
+    }
+    SendMessageA(listBox, LB_INSERTSTRING, (WPARAM)index, (LPARAM)text);
+    SendMessageA(listBox, LB_SETTOPINDEX, (WPARAM)index, 0);
+}
+
+void AppendHexDump(HWND listBox, const void *data, short count, LPCSTR title)
+{
+    const BYTE *bytes = (const BYTE *)data;
+    char line[HEX_LINE_SIZE];
+    short offset = 0;
+
+    AppendMessageLine(listBox, NULL, title);
+    while (count > 0)
+    {
+        int length = wsprintfA(line, "%04X: ", (WORD)offset);
+        int n = count < HEX_BYTES_PER_LINE ? count : HEX_BYTES_PER_LINE;
+
+        for (int i = 0; i < n; i++)
+        {
+            length += wsprintfA(line + length, "%02X ", *bytes);
+            bytes++;
+            count--;
+        }
+        AppendMessageLine(listBox, NULL, line);
+        offset += HEX_BYTES_PER_LINE;
+    }
+}
+
+static void LogWarning(LPCSTR text)
+{
+    MessageBoxA(NULL, text, LOG_ERROR_CAPTION, MB_ICONWARNING);
+}
+
+/* Lists the bytes from start up to end, splitting at CR and stepping over
+ * the character after each CR. A zero byte ends the listing; a piece
+ * without a CR before the end of the bytes read is listed as it is. A
+ * line longer than the line buffer is listed in several pieces. Nothing
+ * at or beyond end is looked at. */
+static void ListLogLines(HWND listBox, const char *start, const char *end)
+{
+    char line[LOG_LINE_SIZE];
+    const char *position = start;
+
+    while (position < end && *position != '\0')
+    {
+        const char *stop = position;
+        while (stop < end && *stop != CR && *stop != '\0')
+            stop++;
+
+        /* Pieces of at most 127 characters, each its own list line. */
+        do
+        {
+            int length = (int)(stop - position);
+            if (length > LOG_LINE_SIZE - 1)
+                length = LOG_LINE_SIZE - 1;
+            CopyMemory(line, position, length);
+            line[length] = '\0';
+            AppendMessageLine(listBox, NULL, line);
+            position += length;
+        } while (position < stop);
+
+        /* A zero byte inside a line ends the listing like one at a line
+         * start; the end of the bytes read ends it as well. */
+        if (stop >= end || *stop != CR)
+            break;
+        position = end - stop > LINE_END_LENGTH ? stop + LINE_END_LENGTH : end;
+    }
+}
+
+void ViewLogFile(HWND listBox, LPCSTR fileName)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(fileName, &found);
+    DWORD size, toRead;
+    char *buffer;
+    const char *start, *end;
+    FILE *file;
+
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    FindClose(search);
+    size = found.nFileSizeLow;
+
+    buffer = (char *)calloc(LOG_TAIL_BYTES, 1);
+    if (!buffer)
+    {
+        LogWarning("Memory Allocation Failed");
+        return;
+    }
+    file = fopen(fileName, "rb");
+    if (!file)
+    {
+        free(buffer);
+        LogWarning("File Open Failed");
+        return;
+    }
+
+    toRead = size;
+    if (size > LOG_TAIL_BYTES)
+    {
+        toRead = LOG_TAIL_BYTES;
+        /* A stream that cannot be positioned is an input failure like a
+         * short read. */
+        if (fseek(file, (long)(size - LOG_TAIL_BYTES), SEEK_SET) != 0)
+        {
+            fclose(file);
+            free(buffer);
+            LogWarning("File Read Failed");
+            return;
+        }
+    }
+    if (toRead == 0)
+    {
+        fclose(file);
+        free(buffer);
+        return;
+    }
+    if (fread(buffer, 1, toRead, file) != toRead)
+    {
+        fclose(file);
+        free(buffer);
+        LogWarning("File Read Failed");
+        return;
+    }
+    fclose(file);
+
+    start = buffer;
+    end = buffer + toRead;
+    if (size > LOG_TAIL_BYTES)
+    {
+        /* The tail begins inside a line: skip up to and past its CR LF. A
+         * tail without any CR lists nothing. */
+        while (start < end && *start != CR)
+            start++;
+        start = end - start > LINE_END_LENGTH ? start + LINE_END_LENGTH : end;
+    }
+    ListLogLines(listBox, start, end);
+    free(buffer);
+}

@@ -1,0 +1,138 @@
+/* Error boxes, the save-changes question, the module identity and the
+ * coded error and status reports. */
+#include "reports.h"
+
+/* Room for the question around a document name of up to 746 characters. */
+#define QUESTION_SIZE       772
+#define SAVE_QUESTION_FORMAT "Save current changes in %s?"
+/* The report captions: a short name and a fixed suffix. */
+#define CAPTION_SIZE        80
+/* The longest report text; the buffer adds the terminator. */
+#define REPORT_TEXT_LIMIT   (REPORT_TEXT_SIZE - 1)
+/* Characters of the file name considered for the short name. */
+#define SHORT_NAME_CHARS    (MODULE_SHORT_NAME_SIZE - 1)
+
+char ModuleFolder[MODULE_FOLDER_SIZE];
+char ModuleFileName[MODULE_FILE_NAME_SIZE];
+char ModuleShortName[MODULE_SHORT_NAME_SIZE];
+ReportCode LastReportCode;
+char ReportTextBuffer[REPORT_TEXT_SIZE];
+
+int ShowErrorBox(HWND owner, LPCSTR text, LPCSTR caption)
+{
+    return MessageBoxA(owner, text, caption, MB_ICONERROR);
+}
+
+int ConfirmSaveChanges(HWND owner, WPARAM saveCommand, LPCSTR documentName, LPCSTR caption)
+{
+    char question[QUESTION_SIZE];
+    char name[QUESTION_SIZE - sizeof(SAVE_QUESTION_FORMAT) + sizeof("%s")];
+    int answer;
+
+    /* wsprintfA stops only at 1024 characters, so a longer name is cut
+     * here (to 746 characters) rather than run past the question. */
+    lstrcpynA(name, documentName ? documentName : "", sizeof(name));
+    wsprintfA(question, SAVE_QUESTION_FORMAT, name);
+
+    answer = MessageBoxA(owner, question, caption, MB_YESNOCANCEL | MB_ICONQUESTION);
+    /* The owner saves before the caller learns the answer. */
+    if (answer == IDYES)
+        SendMessageA(owner, WM_COMMAND, saveCommand, 0);
+    return answer;
+}
+
+DWORD LoadModuleIdentity(HMODULE module)
+{
+    char path[MODULE_FOLDER_SIZE];
+    DWORD length = GetModuleFileNameA(module, path, sizeof(path));
+    LPSTR name, dot;
+
+    if (length == 0)
+        return 0;
+    /* A path that fills the buffer comes back cut and, on older systems,
+     * without its terminator. */
+    if (length >= sizeof(path))
+        length = sizeof(path) - 1;
+    path[length] = '\0';
+
+    CharLowerA(path);
+    name = path;
+    for (LPSTR scan = path; *scan; scan++)
+        if (*scan == '\\')
+            name = scan + 1;
+    lstrcpynA(ModuleFileName, name, sizeof(ModuleFileName));
+    *name = '\0';
+    lstrcpyA(ModuleFolder, path);
+
+    CharUpperBuffA(ModuleFileName, 1);
+    lstrcpynA(ModuleShortName, ModuleFileName, sizeof(ModuleShortName));
+    dot = NULL;
+    for (LPSTR scan = ModuleShortName; *scan; scan++)
+        if (*scan == '.')
+            dot = scan;
+    if (dot)
+        *dot = '\0';
+    return length;
+}
+
+void SetReportCode(WORD major, WORD minor, WORD detail)
+{
+    LastReportCode.major = major;
+    LastReportCode.minor = minor;
+    LastReportCode.detail = detail;
+}
+
+/* Appends the caller's text after the header already in the report
+ * buffer, first cutting it in place so that the whole stays within the
+ * buffer: the caller sees the cut in its own text. */
+static void AppendCutText(LPSTR text)
+{
+    int room = REPORT_TEXT_LIMIT - lstrlenA(ReportTextBuffer);
+
+    if (lstrlenA(text) > room)
+        text[room] = '\0';
+    lstrcatA(ReportTextBuffer, text);
+}
+
+LPSTR FormatErrorReport(LPSTR text)
+{
+    if (ModuleShortName[0])
+        wsprintfA(ReportTextBuffer, "%s: Error %04X-%04X-%04X ", ModuleShortName,
+                  LastReportCode.major, LastReportCode.minor, LastReportCode.detail);
+    else
+        wsprintfA(ReportTextBuffer, "Error %04X-%04X-%04X ",
+                  LastReportCode.major, LastReportCode.minor, LastReportCode.detail);
+    AppendCutText(text);
+    return ReportTextBuffer;
+}
+
+int ShowErrorReport(HWND owner, LPSTR text)
+{
+    char caption[CAPTION_SIZE];
+
+    lstrcpyA(caption, ModuleShortName);
+    /* The box names the program in its caption, so the text goes without
+     * the name prefix. */
+    ModuleShortName[0] = '\0';
+    FormatErrorReport(text);
+    lstrcpyA(ModuleShortName, caption);
+
+    lstrcatA(caption, " Error Information");
+    return MessageBoxA(owner, ReportTextBuffer, caption, MB_ICONERROR);
+}
+
+int ShowStatusReport(HWND owner, LPSTR text)
+{
+    char caption[CAPTION_SIZE];
+
+    lstrcpyA(caption, ModuleShortName);
+    lstrcatA(caption, " Status Information");
+
+    /* Without a code the text stands alone, never after an older report. */
+    ReportTextBuffer[0] = '\0';
+    if (LastReportCode.major != 0)
+        wsprintfA(ReportTextBuffer, "Status %04X-%04X-%04X \n",
+                  LastReportCode.major, LastReportCode.minor, LastReportCode.detail);
+    AppendCutText(text);
+    return MessageBoxA(owner, ReportTextBuffer, caption, MB_ICONINFORMATION);
+}
