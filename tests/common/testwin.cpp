@@ -219,6 +219,16 @@ bool WaitUntil(const std::function<bool()> &condition, DWORD timeout)
     }
 }
 
+void RegisterTestClass(const char *className, WNDPROC procedure)
+{
+    WNDCLASSA windowClass = {};
+
+    windowClass.lpfnWndProc = procedure;
+    windowClass.hInstance = GetModuleHandleA(NULL);
+    windowClass.lpszClassName = className;
+    RegisterClassA(&windowClass);
+}
+
 struct WindowSearch
 {
     DWORD processId;

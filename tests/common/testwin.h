@@ -51,6 +51,9 @@ std::string RunAndCapture(const std::string &commandLine, DWORD *exitCode,
 /* Polls until the condition holds; false after the timeout. */
 bool WaitUntil(const std::function<bool()> &condition, DWORD timeout = TestTimeout());
 
+/* Registers a window class of this program with the given procedure. */
+void RegisterTestClass(const char *className, WNDPROC procedure);
+
 /* Top-level windows of a process, optionally of one class. */
 std::vector<HWND> ProcessWindows(DWORD processId, const char *className = NULL);
 HWND WaitForProcessWindow(DWORD processId, const char *className, DWORD timeout = TestTimeout());

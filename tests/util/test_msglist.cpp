@@ -106,11 +106,7 @@ class MessageListTest : public ::testing::Test
 protected:
     static void SetUpTestSuite()
     {
-        WNDCLASSA windowClass = {};
-        windowClass.lpfnWndProc = ListOwnerWndProc;
-        windowClass.hInstance = GetModuleHandleA(NULL);
-        windowClass.lpszClassName = LIST_OWNER_CLASS;
-        RegisterClassA(&windowClass);
+        RegisterTestClass(LIST_OWNER_CLASS, ListOwnerWndProc);
     }
 
     void SetUp() override

@@ -6,21 +6,12 @@
 
 #define TEST_CLASS "PlacementTest"
 
-static LRESULT CALLBACK PlainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return DefWindowProcA(window, message, wParam, lParam);
-}
-
 class Placement : public ::testing::Test
 {
 protected:
     static void SetUpTestSuite()
     {
-        WNDCLASSA windowClass = {};
-        windowClass.lpfnWndProc = PlainWndProc;
-        windowClass.hInstance = GetModuleHandleA(NULL);
-        windowClass.lpszClassName = TEST_CLASS;
-        RegisterClassA(&windowClass);
+        RegisterTestClass(TEST_CLASS, DefWindowProcA);
     }
 
     void TearDown() override

@@ -37,11 +37,7 @@ class Reports : public ::testing::Test
 protected:
     static void SetUpTestSuite()
     {
-        WNDCLASSA windowClass = {};
-        windowClass.lpfnWndProc = OwnerWndProc;
-        windowClass.hInstance = GetModuleHandleA(NULL);
-        windowClass.lpszClassName = OWNER_CLASS;
-        RegisterClassA(&windowClass);
+        RegisterTestClass(OWNER_CLASS, OwnerWndProc);
     }
 
     void SetUp() override
