@@ -27,27 +27,35 @@ std::string TestProgramFolder()
     return text.substr(0, text.rfind('\\') + 1);
 }
 
-static void DeleteTree(const std::string &folder)
+/* Works on the long-path form, so that folders deeper than the ANSI
+ * calls reach go as well. */
+static void DeleteTreeWide(const std::wstring &folder)
 {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
 
     if (search != INVALID_HANDLE_VALUE)
     {
         do
         {
-            std::string name = found.cFileName;
-            if (name == "." || name == "..")
+            std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..")
                 continue;
-            std::string path = folder + "\\" + name;
+            std::wstring path = folder + L"\\" + name;
             if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                DeleteTree(path);
+                DeleteTreeWide(path);
             else
-                DeleteFileA(path.c_str());
-        } while (FindNextFileA(search, &found));
+                DeleteFileW(path.c_str());
+        } while (FindNextFileW(search, &found));
         FindClose(search);
     }
-    RemoveDirectoryA(folder.c_str());
+    RemoveDirectoryW(folder.c_str());
+}
+
+static void DeleteTree(const std::string &folder)
+{
+    std::string longForm = "\\\\?\\" + folder;
+    DeleteTreeWide(std::wstring(longForm.begin(), longForm.end()));
 }
 
 std::string FreshFolder(const std::string &name)
@@ -351,6 +359,46 @@ void PressKey(HWND window, WORD virtualKey, WORD modifier)
     if (modifier)
         inputs.push_back(KeyInput(modifier, true));
     SendInput((UINT)inputs.size(), inputs.data(), sizeof(INPUT));
+}
+
+static INPUT MouseInput(DWORD flags, POINT screen)
+{
+    INPUT input;
+
+    ZeroMemory(&input, sizeof(input));
+    input.type = INPUT_MOUSE;
+    /* Absolute positions run from 0 to 65535 across the primary screen. */
+    input.mi.dx = MulDiv(screen.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+    input.mi.dy = MulDiv(screen.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+    input.mi.dwFlags = flags | MOUSEEVENTF_ABSOLUTE;
+    return input;
+}
+
+void ClickAt(HWND window, POINT screen, int clicks)
+{
+    std::vector<INPUT> inputs;
+
+    SetForegroundWindow(window);
+    WaitUntil([&] { return GetForegroundWindow() == window; }, 2000);
+    INPUT move = MouseInput(MOUSEEVENTF_MOVE, screen);
+    SendInput(1, &move, sizeof(INPUT));
+    /* Wine moves the X pointer after the move; a press sent at once can
+     * still land where the pointer was. */
+    Sleep(100);
+    for (int i = 0; i < clicks; i++)
+    {
+        inputs.push_back(MouseInput(MOUSEEVENTF_LEFTDOWN, screen));
+        inputs.push_back(MouseInput(MOUSEEVENTF_LEFTUP, screen));
+    }
+    SendInput((UINT)inputs.size(), inputs.data(), sizeof(INPUT));
+}
+
+void ClickControl(HWND control, int clicks)
+{
+    RECT rect;
+    GetWindowRect(control, &rect);
+    POINT middle = { (rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2 };
+    ClickAt(GetAncestor(control, GA_ROOT), middle, clicks);
 }
 
 void SetProgramWindowsVersion(const std::string &exeName, const char *version)

@@ -70,6 +70,13 @@ HWND FocusOf(HWND window);
  * optionally with Shift or Alt held, through SendInput. */
 void PressKey(HWND window, WORD virtualKey, WORD modifier = 0);
 
+/* Brings the window's thread to the foreground and clicks the left mouse
+ * button at a screen point, once or twice in quick succession (a double
+ * click), through SendInput. */
+void ClickAt(HWND window, POINT screen, int clicks = 1);
+/* Clicks the middle of a child control. */
+void ClickControl(HWND control, int clicks = 1);
+
 /* Wine's per-program Windows version (HKCU\Software\Wine\AppDefaults). */
 void SetProgramWindowsVersion(const std::string &exeName, const char *version);
 void ClearProgramWindowsVersion(const std::string &exeName);
