@@ -1,0 +1,327 @@
+/* The small text and buffer helpers: texts and ranges placed right before
+ * a no-access page, so that reading or writing one byte too far faults;
+ * the random fill against a model of the C runtime's generator for the
+ * tick that the call read; the two private messages received by a real
+ * window. */
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <string.h>
+#include <string>
+#include <vector>
+#include "testwin.h"
+#include "util/texthelp.h"
+
+/* size bytes that end where a no-access page begins. */
+class GuardedBlock
+{
+public:
+    explicit GuardedBlock(size_t size)
+    {
+        SYSTEM_INFO system;
+        DWORD old;
+        GetSystemInfo(&system);
+        size_t page = system.dwPageSize, pages = (size + page - 1) / page;
+        base = (BYTE *)VirtualAlloc(NULL, (pages + 1) * page, MEM_RESERVE | MEM_COMMIT,
+                                    PAGE_READWRITE);
+        end = base + pages * page;
+        VirtualProtect(end, page, PAGE_NOACCESS, &old);
+        data = end - size;
+    }
+    ~GuardedBlock()
+    {
+        VirtualFree(base, 0, MEM_RELEASE);
+    }
+    BYTE *data;
+    /* The first byte of the no-access page. */
+    BYTE *end;
+
+private:
+    BYTE *base;
+};
+
+/* A text copied so that its terminator is the last readable byte. */
+static char *Guarded(GuardedBlock &block, const std::string &text)
+{
+    memcpy(block.data, text.c_str(), text.size() + 1);
+    return (char *)block.data;
+}
+
+TEST(TextHelpers, TrimLeadingSpacesRemovesOnlyLeadingSpaces)
+{
+    static const struct { const char *text, *trimmed; } cases[] = {
+        { "   abc  ", "abc  " },
+        { "     ", "" },
+        { " ", "" },
+        { "", "" },
+        { "abc", "abc" },
+        { "\tabc", "\tabc" },
+        { "  \t x", "\t x" },
+        { " a b  c ", "a b  c " },
+        { "\r\n x", "\r\n x" },
+        { " \xA0x", "\xA0x" },
+    };
+    for (const auto &c : cases)
+    {
+        GuardedBlock block(strlen(c.text) + 1);
+        char *text = Guarded(block, c.text);
+        EXPECT_EQ(TrimLeadingSpaces(text), text) << c.text;
+        EXPECT_STREQ(text, c.trimmed) << "[" << c.text << "]";
+    }
+}
+
+TEST(TextHelpers, TrimLeadingSpacesTrimsTextsOf256CharactersAndMore)
+{
+    /* The working copy once held 256 characters: longer texts were
+     * written past it. They are trimmed like short ones now, and nothing
+     * is written past the text's own terminator. */
+    static const struct { size_t spaces, rest; } cases[] = {
+        { 3, 252 }, { 3, 253 }, { 0, 256 }, { 1, 255 }, { 10, 300 }, { 300, 10 },
+        { 1000, 0 }, { 5, 5000 }, { 4096, 4096 }, { 0, 40000 },
+    };
+    for (const auto &c : cases)
+    {
+        std::string rest;
+        for (size_t i = 0; i < c.rest; i++)
+            rest += (char)('a' + i % 26);
+        std::string original = std::string(c.spaces, ' ') + rest;
+        GuardedBlock block(original.size() + 1);
+        char *text = Guarded(block, original);
+        EXPECT_EQ(TrimLeadingSpaces(text), text);
+        EXPECT_TRUE(text == rest) << c.spaces << " + " << c.rest;
+        /* What lies between the new and the old terminator is the old
+         * text's tail, untouched. */
+        if (c.spaces)
+        {
+            EXPECT_EQ(std::string(text + rest.size() + 1, original.size() - rest.size()),
+                      original.substr(rest.size() + 1) + '\0')
+                << c.spaces << " + " << c.rest;
+        }
+    }
+}
+
+TEST(TextHelpers, IsZeroBufferReadsExactlyTheRange)
+{
+    GuardedBlock block(8);
+    memset(block.data, 0, 8);
+    EXPECT_EQ(IsZeroBuffer(block.data, 8), 1);
+    for (int at = 0; at < 8; at++)
+    {
+        static const BYTE nonZero[] = { 0x01, 0x80, 0xFF };
+        for (BYTE value : nonZero)
+        {
+            block.data[at] = value;
+            EXPECT_EQ(IsZeroBuffer(block.data, 8), 0) << at << " " << (int)value;
+            /* A range that stops before the byte does not see it. */
+            EXPECT_EQ(IsZeroBuffer(block.data, (short)at), 1) << at;
+        }
+        block.data[at] = 0;
+    }
+
+    /* Counts of 0 and below read nothing: the no-access page itself. */
+    static const short empty[] = { 0, -1, -100, -32768 };
+    for (short count : empty)
+        EXPECT_EQ(IsZeroBuffer(block.end, count), 1) << count;
+
+    GuardedBlock large(32767);
+    memset(large.data, 0, 32767);
+    EXPECT_EQ(IsZeroBuffer(large.data, 32767), 1);
+    large.data[32766] = 1;
+    EXPECT_EQ(IsZeroBuffer(large.data, 32767), 0);
+    EXPECT_EQ(IsZeroBuffer(large.data, 32766), 1);
+}
+
+TEST(TextHelpers, IsHexStringAcceptsOnlyHexadecimalDigits)
+{
+    static const struct { const char *text; int hex; } cases[] = {
+        { "00ff7A", 1 }, { "", 1 }, { "0123456789", 1 }, { "abcdef", 1 }, { "ABCDEF", 1 },
+        { "12G4", 0 }, { "12 34", 0 }, { "0x1F", 0 }, { "-1", 0 }, { "+1", 0 },
+        { " 1", 0 }, { "1 ", 0 }, { "1\t", 0 },
+        /* The neighbours of each accepted range. */
+        { "/", 0 }, { ":", 0 }, { "@", 0 }, { "G", 0 }, { "`", 0 }, { "g", 0 },
+        /* Codes above 127. */
+        { "\x80", 0 }, { "12\xC1", 0 }, { "\xFF" "00", 0 }, { "A\xB0", 0 },
+    };
+    for (const auto &c : cases)
+    {
+        GuardedBlock block(strlen(c.text) + 1);
+        EXPECT_EQ(IsHexString(Guarded(block, c.text)), c.hex) << "[" << c.text << "]";
+    }
+}
+
+TEST(TextHelpers, IsHexStringJudgesTextsLongerThan32767Characters)
+{
+    /* A 16-bit index wrapped to a negative position past 32,767
+     * characters; the whole text is judged now. */
+    std::string digits;
+    for (int i = 0; i < 40000; i++)
+        digits += "0123456789abcdefABCDEF"[i % 22];
+    static const int badAt[] = { -1, 32766, 32767, 32768, 39999 };
+    for (int at : badAt)
+    {
+        std::string text = digits;
+        if (at >= 0)
+            text[at] = 'G';
+        GuardedBlock block(text.size() + 1);
+        EXPECT_EQ(IsHexString(Guarded(block, text)), at < 0 ? 1 : 0) << at;
+    }
+}
+
+/* The C runtime's generator as documented: x = x * 214013 + 2531011,
+ * each draw (x >> 16) & 0x7FFF. */
+struct GeneratorModel
+{
+    DWORD x;
+    int Draw()
+    {
+        x = x * 214013u + 2531011u;
+        return (int)((x >> 16) & 0x7FFF);
+    }
+};
+
+/* The bytes that a fill seeded from the given tick writes, and the
+ * generator after it. */
+static std::vector<BYTE> ModelFill(DWORD tick, int count, GeneratorModel *after)
+{
+    GeneratorModel model = { tick & 0xFFFF };
+    std::vector<BYTE> bytes;
+    unsigned chain = (unsigned)model.Draw() * 1001 / 32767 & 0xFF;
+    for (int i = 0; i < count; i++)
+    {
+        unsigned q = (unsigned)model.Draw() * 256 / 32767 & 0xFF;
+        chain ^= q;
+        bytes.push_back((BYTE)chain);
+    }
+    *after = model;
+    return bytes;
+}
+
+#define CANARY 0x5A
+#define CANARY_BYTES 16
+#define TICK_TRIES 1000
+
+/* Fills count bytes within one tick: returns the tick the call read. */
+static bool FillWithinOneTick(BYTE *buffer, int count, DWORD *tick)
+{
+    for (int i = 0; i < TICK_TRIES; i++)
+    {
+        DWORD before = GetTickCount();
+        FillRandomBytes(buffer, count);
+        DWORD after = GetTickCount();
+        if (((before ^ after) & 0xFFFF) == 0)
+        {
+            *tick = before;
+            return true;
+        }
+    }
+    return false;
+}
+
+TEST(TextHelpers, FillRandomBytesFollowsTheGeneratorForTheTickItRead)
+{
+    static const int counts[] = { 0, 1, 2, 16, 255, 1000, 65536 };
+    for (int count : counts)
+    {
+        std::vector<BYTE> buffer(count + CANARY_BYTES, CANARY);
+        DWORD tick;
+        ASSERT_TRUE(FillWithinOneTick(buffer.data(), count, &tick)) << count;
+        int next = rand();
+
+        GeneratorModel after;
+        std::vector<BYTE> expected = ModelFill(tick, count, &after);
+        EXPECT_TRUE(std::vector<BYTE>(buffer.begin(), buffer.begin() + count) == expected)
+            << count;
+        EXPECT_EQ(std::vector<BYTE>(buffer.begin() + count, buffer.end()),
+                  std::vector<BYTE>(CANARY_BYTES, CANARY)) << count;
+        /* The process-wide generator was reseeded and drew count + 1
+         * times, count 0 included. */
+        EXPECT_EQ(next, after.Draw()) << count;
+    }
+}
+
+TEST(TextHelpers, FillRandomBytesTwiceInOneTickGivesTheSameBytes)
+{
+    std::vector<BYTE> first(64), second(64, CANARY);
+    bool sameTick = false;
+    for (int i = 0; i < TICK_TRIES && !sameTick; i++)
+    {
+        DWORD before = GetTickCount();
+        FillRandomBytes(first.data(), 64);
+        FillRandomBytes(second.data(), 64);
+        sameTick = ((GetTickCount() ^ before) & 0xFFFF) == 0;
+    }
+    ASSERT_TRUE(sameTick);
+    EXPECT_EQ(first, second);
+}
+
+TEST(TextHelpers, FillRandomBytesWithANegativeCountWritesNothing)
+{
+    std::vector<BYTE> buffer(CANARY_BYTES, CANARY);
+    DWORD tick;
+    ASSERT_TRUE(FillWithinOneTick(buffer.data(), -5, &tick));
+    int next = rand();
+    GeneratorModel after;
+    ModelFill(tick, 0, &after);
+    EXPECT_EQ(buffer, std::vector<BYTE>(CANARY_BYTES, CANARY));
+    EXPECT_EQ(next, after.Draw());
+}
+
+/* A window that records the private messages it receives. */
+#define FLAG_RECEIVER_CLASS "UserFlagReceiver"
+
+struct Received
+{
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+};
+static std::vector<Received> ReceivedMessages;
+
+/* Answers with a value made of what it received, to show that the
+ * sender's result is the window's. */
+static LRESULT Answer(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return (LRESULT)(wParam * 3 + message) + lParam;
+}
+
+static LRESULT CALLBACK FlagReceiverWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_USER + 1 || message == WM_USER + 2)
+    {
+        ReceivedMessages.push_back({ message, wParam, lParam });
+        return Answer(message, wParam, lParam);
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+TEST(UserFlagMessages, ARealWindowReceivesTheValueAndAZeroOrOneFlag)
+{
+    RegisterTestClass(FLAG_RECEIVER_CLASS, FlagReceiverWndProc);
+    HWND window = CreateWindowExA(0, FLAG_RECEIVER_CLASS, "flags", WS_OVERLAPPEDWINDOW, 0, 0,
+                                  100, 100, NULL, NULL, GetModuleHandleA(NULL), NULL);
+    ASSERT_TRUE(window != NULL);
+
+    static const struct { WPARAM value; int flag; LPARAM lParam; } cases[] = {
+        { 42, 5, 1 }, { 42, 0, 0 }, { 0, 1, 1 }, { 0, 0, 0 }, { 7, -1, 1 },
+        { 7, (int)0x80000000, 1 }, { (WPARAM)-1, 2, 1 }, { 0x12345678, 0, 0 },
+    };
+    static const struct
+    {
+        LRESULT (*send)(HWND, WPARAM, int);
+        UINT message;
+    } senders[] = {
+        { SendUserFlagMessage1, 1025 },
+        { SendUserFlagMessage2, 1026 },
+    };
+    for (const auto &sender : senders)
+        for (const auto &c : cases)
+        {
+            ReceivedMessages.clear();
+            LRESULT result = sender.send(window, c.value, c.flag);
+            ASSERT_EQ(ReceivedMessages.size(), 1u) << sender.message;
+            EXPECT_EQ(ReceivedMessages[0].message, sender.message);
+            EXPECT_EQ(ReceivedMessages[0].wParam, c.value) << c.flag;
+            EXPECT_EQ(ReceivedMessages[0].lParam, c.lParam) << c.flag;
+            EXPECT_EQ(result, Answer(sender.message, c.value, c.lParam)) << c.flag;
+        }
+    DestroyWindow(window);
+}

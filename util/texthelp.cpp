@@ -1,0 +1,81 @@
+/* The text and buffer helpers. */
+#include "texthelp.h"
+
+#include <stdlib.h>
+
+#define SPACE           ' '
+#define TICK_SEED_MASK  0xFFFF
+/* The first draw, scaled to 0..CHAIN_SCALE, starts the chain; each byte
+ * is a draw scaled to 0..BYTE_SCALE, cut to 8 bits, XOR the byte before;
+ * RAND_MAX is 32767. */
+#define CHAIN_SCALE     1001
+#define BYTE_SCALE      256
+
+LPSTR TrimLeadingSpaces(LPSTR text)
+{
+    /* Moving the rest down within the caller's own text needs no working
+     * copy, so a text of any length is trimmed and nothing is written
+     * past its terminator. */
+    LPCSTR from = text;
+    LPSTR to = text;
+
+    while (*from == SPACE)
+        from++;
+    if (from != to)
+        while ((*to++ = *from++) != '\0')
+            ;
+    return text;
+}
+
+int IsZeroBuffer(const void *data, short count)
+{
+    const BYTE *byte = (const BYTE *)data;
+    const BYTE *end = byte + (count > 0 ? count : 0);
+
+    for (; byte < end; byte++)
+        if (*byte != 0)
+            return 0;
+    return 1;
+}
+
+static int IsHexDigit(char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+}
+
+int IsHexString(LPCSTR text)
+{
+    /* An int index and one length: a 16-bit index would wrap to a
+     * negative position on a text longer than 32,767 characters. */
+    int length = lstrlenA(text);
+
+    for (int i = 0; i < length; i++)
+        if (!IsHexDigit(text[i]))
+            return 0;
+    return 1;
+}
+
+void FillRandomBytes(void *buffer, int count)
+{
+    BYTE *bytes = (BYTE *)buffer;
+    BYTE chain;
+
+    srand(GetTickCount() & TICK_SEED_MASK);
+    chain = (BYTE)((unsigned)rand() * CHAIN_SCALE / RAND_MAX);
+    for (int i = 0; i < count; i++)
+    {
+        BYTE draw = (BYTE)((unsigned)rand() * BYTE_SCALE / RAND_MAX);
+        bytes[i] = (BYTE)(draw ^ chain);
+        chain = bytes[i];
+    }
+}
+
+LRESULT SendUserFlagMessage1(HWND window, WPARAM value, int flag)
+{
+    return SendMessageA(window, USER_FLAG_MESSAGE1, value, flag ? 1 : 0);
+}
+
+LRESULT SendUserFlagMessage2(HWND window, WPARAM value, int flag)
+{
+    return SendMessageA(window, USER_FLAG_MESSAGE2, value, flag ? 1 : 0);
+}

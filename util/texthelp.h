@@ -1,0 +1,32 @@
+/*
+ * Small text and buffer helpers that share no state: leading-space
+ * removal, an all-zero test for a byte range, a hexadecimal-digit test for
+ * a text, a pseudo-random buffer fill seeded from the tick count (it
+ * reseeds the C runtime's rand for the whole process), and two private
+ * window messages that carry a value and an on/off flag.
+ */
+#ifndef UTIL_TEXTHELP_H
+#define UTIL_TEXTHELP_H
+
+#include <windows.h>
+
+/* wParam: the value; lParam: 1 when the flag is on, 0 when it is off. */
+#define USER_FLAG_MESSAGE1 (WM_USER + 1)
+#define USER_FLAG_MESSAGE2 (WM_USER + 2)
+
+/* Removes the leading spaces (code 32 only) of a text of any length in
+ * place and returns the text. */
+LPSTR TrimLeadingSpaces(LPSTR text);
+/* 1 when the count bytes are all zero; a count of 0 or below reads
+ * nothing and gives 1. */
+int IsZeroBuffer(const void *data, short count);
+/* 1 when every character is 0-9, A-F or a-f; the empty text gives 1. */
+int IsHexString(LPCSTR text);
+/* Fills count bytes (none when count is 0 or below) from srand/rand
+ * seeded with the low 16 bits of GetTickCount; calls within one tick fill
+ * the same bytes. */
+void FillRandomBytes(void *buffer, int count);
+LRESULT SendUserFlagMessage1(HWND window, WPARAM value, int flag);
+LRESULT SendUserFlagMessage2(HWND window, WPARAM value, int flag);
+
+#endif
