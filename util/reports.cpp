@@ -9,8 +9,6 @@
 #define CAPTION_SIZE        80
 /* The longest report text; the buffer adds the terminator. */
 #define REPORT_TEXT_LIMIT   (REPORT_TEXT_SIZE - 1)
-/* Characters of the file name considered for the short name. */
-#define SHORT_NAME_CHARS    (MODULE_SHORT_NAME_SIZE - 1)
 
 char ModuleFolder[MODULE_FOLDER_SIZE];
 char ModuleFileName[MODULE_FILE_NAME_SIZE];
@@ -94,15 +92,18 @@ static void AppendCutText(LPSTR text)
     lstrcatA(ReportTextBuffer, text);
 }
 
+/* The coded error report, after the given program name and a colon when
+ * there is a name. */
+static void WriteErrorReport(LPCSTR name, LPSTR text)
+{
+    wsprintfA(ReportTextBuffer, "%s%sError %04X-%04X-%04X ", name, name[0] ? ": " : "",
+              LastReportCode.major, LastReportCode.minor, LastReportCode.detail);
+    AppendCutText(text);
+}
+
 LPSTR FormatErrorReport(LPSTR text)
 {
-    if (ModuleShortName[0])
-        wsprintfA(ReportTextBuffer, "%s: Error %04X-%04X-%04X ", ModuleShortName,
-                  LastReportCode.major, LastReportCode.minor, LastReportCode.detail);
-    else
-        wsprintfA(ReportTextBuffer, "Error %04X-%04X-%04X ",
-                  LastReportCode.major, LastReportCode.minor, LastReportCode.detail);
-    AppendCutText(text);
+    WriteErrorReport(ModuleShortName, text);
     return ReportTextBuffer;
 }
 
@@ -110,13 +111,10 @@ int ShowErrorReport(HWND owner, LPSTR text)
 {
     char caption[CAPTION_SIZE];
 
-    lstrcpyA(caption, ModuleShortName);
     /* The box names the program in its caption, so the text goes without
      * the name prefix. */
-    ModuleShortName[0] = '\0';
-    FormatErrorReport(text);
-    lstrcpyA(ModuleShortName, caption);
-
+    WriteErrorReport("", text);
+    lstrcpyA(caption, ModuleShortName);
     lstrcatA(caption, " Error Information");
     return MessageBoxA(owner, ReportTextBuffer, caption, MB_ICONERROR);
 }
