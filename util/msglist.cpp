@@ -63,6 +63,13 @@ static void LogWarning(LPCSTR text)
     MessageBoxA(NULL, text, LOG_ERROR_CAPTION, MB_ICONWARNING);
 }
 
+/* Where the line after the CR at cr begins: past the CR and its LF, or at
+ * the end when the bytes read stop before that. */
+static const char *StepOverLineEnd(const char *cr, const char *end)
+{
+    return end - cr > LINE_END_LENGTH ? cr + LINE_END_LENGTH : end;
+}
+
 /* Lists the bytes from start up to end, splitting at CR and stepping over
  * the character after each CR. A zero byte ends the listing; a piece
  * without a CR before the end of the bytes read is listed as it is. A
@@ -95,8 +102,27 @@ static void ListLogLines(HWND listBox, const char *start, const char *end)
          * start; the end of the bytes read ends it as well. */
         if (stop >= end || *stop != CR)
             break;
-        position = end - stop > LINE_END_LENGTH ? stop + LINE_END_LENGTH : end;
+        position = StepOverLineEnd(stop, end);
     }
+}
+
+/* Reads the last count bytes of a file of the given size into the buffer;
+ * returns the warning to show, or NULL. The file is closed either way. */
+static LPCSTR ReadLogTail(LPCSTR fileName, DWORD size, char *buffer, DWORD count)
+{
+    FILE *file = fopen(fileName, "rb");
+    LPCSTR failure = NULL;
+
+    if (!file)
+        return "File Open Failed";
+    /* A stream that cannot be positioned is an input failure like a short
+     * read. */
+    if (size > count && fseek(file, (long)(size - count), SEEK_SET) != 0)
+        failure = "File Read Failed";
+    else if (fread(buffer, 1, count, file) != count)
+        failure = "File Read Failed";
+    fclose(file);
+    return failure;
 }
 
 void ViewLogFile(HWND listBox, LPCSTR fileName)
@@ -106,7 +132,7 @@ void ViewLogFile(HWND listBox, LPCSTR fileName)
     DWORD size, toRead;
     char *buffer;
     const char *start, *end;
-    FILE *file;
+    LPCSTR failure;
 
     if (search == INVALID_HANDLE_VALUE)
         return;
@@ -119,42 +145,14 @@ void ViewLogFile(HWND listBox, LPCSTR fileName)
         LogWarning("Memory Allocation Failed");
         return;
     }
-    file = fopen(fileName, "rb");
-    if (!file)
+    toRead = size > LOG_TAIL_BYTES ? LOG_TAIL_BYTES : size;
+    failure = ReadLogTail(fileName, size, buffer, toRead);
+    if (failure)
     {
         free(buffer);
-        LogWarning("File Open Failed");
+        LogWarning(failure);
         return;
     }
-
-    toRead = size;
-    if (size > LOG_TAIL_BYTES)
-    {
-        toRead = LOG_TAIL_BYTES;
-        /* A stream that cannot be positioned is an input failure like a
-         * short read. */
-        if (fseek(file, (long)(size - LOG_TAIL_BYTES), SEEK_SET) != 0)
-        {
-            fclose(file);
-            free(buffer);
-            LogWarning("File Read Failed");
-            return;
-        }
-    }
-    if (toRead == 0)
-    {
-        fclose(file);
-        free(buffer);
-        return;
-    }
-    if (fread(buffer, 1, toRead, file) != toRead)
-    {
-        fclose(file);
-        free(buffer);
-        LogWarning("File Read Failed");
-        return;
-    }
-    fclose(file);
 
     start = buffer;
     end = buffer + toRead;
@@ -164,7 +162,7 @@ void ViewLogFile(HWND listBox, LPCSTR fileName)
          * tail without any CR lists nothing. */
         while (start < end && *start != CR)
             start++;
-        start = end - start > LINE_END_LENGTH ? start + LINE_END_LENGTH : end;
+        start = StepOverLineEnd(start, end);
     }
     ListLogLines(listBox, start, end);
     free(buffer);
