@@ -3,6 +3,7 @@
  * FitTextToWidth.
  */
 #include "util/drawing.h"
+#include "util/texthelp.h"
 
 #define ELLIPSIS "..."
 
@@ -115,11 +116,8 @@ static BOOL FitsWidth(HDC dc, LPCSTR text, int width)
 static void FitPath(HDC dc, LPSTR text, LPSTR work, int width)
 {
     char form[FIT_TEXT_SIZE];
-    LPSTR tail = NULL;
+    LPSTR tail = FindLastBackslash(work);
 
-    for (LPSTR p = work; *p; p = CharNextA(p))
-        if (*p == '\\')
-            tail = p;
     if (!tail || tail == work)
         return;
 

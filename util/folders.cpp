@@ -6,6 +6,7 @@
 #include <shlobj.h>
 #include "util/folders.h"
 #include "util/placement.h"
+#include "util/texthelp.h"
 
 /* Folders only, with the listed folder shown in the path control. */
 #define FOLDER_LIST_MASK    (DDL_EXCLUSIVE | DDL_DIRECTORY)
@@ -23,17 +24,6 @@
 
 char FolderTitleBuffer[FOLDER_TITLE_SIZE];
 char FolderPathBuffer[FOLDER_PATH_SIZE];
-
-/* The last backslash of a text, or NULL. */
-static LPSTR LastBackslash(LPSTR text)
-{
-    LPSTR last = NULL;
-
-    for (LPSTR p = text; *p; p = CharNextA(p))
-        if (*p == '\\')
-            last = p;
-    return last;
-}
 
 static void RemoveTrailingBackslash(LPSTR path)
 {
@@ -125,7 +115,7 @@ static BOOL TakeProgramFolder(HWND dialog)
         FolderPathBuffer[0] = '\0';
         return FALSE;
     }
-    LPSTR last = LastBackslash(FolderPathBuffer);
+    LPSTR last = FindLastBackslash(FolderPathBuffer);
     if (!last)
     {
         FolderPathBuffer[0] = '\0';
@@ -199,7 +189,7 @@ static void GoToParent(void)
     if (lstrlenA(FolderPathBuffer) > DRIVE_ROOT_LENGTH)
         RemoveTrailingBackslash(FolderPathBuffer);
 
-    LPSTR last = LastBackslash(FolderPathBuffer);
+    LPSTR last = FindLastBackslash(FolderPathBuffer);
     if (!last)
         return;
     if (last - FolderPathBuffer >= FIRST_FOLDER_BACKSLASH)

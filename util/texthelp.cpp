@@ -55,6 +55,16 @@ int IsHexString(LPCSTR text)
     return 1;
 }
 
+LPSTR FindLastBackslash(LPSTR text)
+{
+    LPSTR last = NULL;
+
+    for (LPSTR p = text; *p; p = CharNextA(p))
+        if (*p == '\\')
+            last = p;
+    return last;
+}
+
 void FillRandomBytes(void *buffer, int count)
 {
     BYTE *bytes = (BYTE *)buffer;

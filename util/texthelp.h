@@ -3,7 +3,8 @@
  * removal, an all-zero test for a byte range, a hexadecimal-digit test for
  * a text, a pseudo-random buffer fill seeded from the tick count (it
  * reseeds the C runtime's rand for the whole process), and two private
- * window messages that carry a value and an on/off flag.
+ * window messages that carry a value and an on/off flag; and the search
+ * for a text's last backslash that the path routines share.
  */
 #ifndef UTIL_TEXTHELP_H
 #define UTIL_TEXTHELP_H
@@ -26,6 +27,10 @@ int IsHexString(LPCSTR text);
  * seeded with the low 16 bits of GetTickCount; calls within one tick fill
  * the same bytes. */
 void FillRandomBytes(void *buffer, int count);
+/* The last backslash of a text, stepping by characters so that a
+ * double-byte character's trail byte is never taken for one; NULL when
+ * there is none. */
+LPSTR FindLastBackslash(LPSTR text);
 LRESULT SendUserFlagMessage1(HWND window, WPARAM value, int flag);
 LRESULT SendUserFlagMessage2(HWND window, WPARAM value, int flag);
 
