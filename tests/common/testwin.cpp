@@ -227,14 +227,35 @@ bool WaitUntil(const std::function<bool()> &condition, DWORD timeout)
     }
 }
 
-void RegisterTestClass(const char *className, WNDPROC procedure)
+void RegisterTestClass(const char *className, WNDPROC procedure, UINT style)
 {
     WNDCLASSA windowClass = {};
 
+    windowClass.style = style;
     windowClass.lpfnWndProc = procedure;
     windowClass.hInstance = GetModuleHandleA(NULL);
     windowClass.lpszClassName = className;
     RegisterClassA(&windowClass);
+}
+
+std::string ListBoxText(HWND list, int index)
+{
+    LRESULT length = SendMessageA(list, LB_GETTEXTLEN, index, 0);
+    if (length == LB_ERR)
+        return "";
+    std::vector<char> text(length + 1, '\0');
+    SendMessageA(list, LB_GETTEXT, index, (LPARAM)text.data());
+    return text.data();
+}
+
+std::vector<std::string> ListBoxLines(HWND list)
+{
+    std::vector<std::string> lines;
+    int count = (int)SendMessageA(list, LB_GETCOUNT, 0, 0);
+
+    for (int i = 0; i < count; i++)
+        lines.push_back(ListBoxText(list, i));
+    return lines;
 }
 
 struct WindowSearch

@@ -51,8 +51,15 @@ std::string RunAndCapture(const std::string &commandLine, DWORD *exitCode,
 /* Polls until the condition holds; false after the timeout. */
 bool WaitUntil(const std::function<bool()> &condition, DWORD timeout = TestTimeout());
 
-/* Registers a window class of this program with the given procedure. */
-void RegisterTestClass(const char *className, WNDPROC procedure);
+/* Registers a window class of this program with the given procedure and
+ * class styles. */
+void RegisterTestClass(const char *className, WNDPROC procedure, UINT style = 0);
+
+/* A list box entry's text; empty when there is no such entry (another
+ * thread may be refilling the list). */
+std::string ListBoxText(HWND list, int index);
+/* Every entry of a list box, in order. */
+std::vector<std::string> ListBoxLines(HWND list);
 
 /* Top-level windows of a process, optionally of one class. */
 std::vector<HWND> ProcessWindows(DWORD processId, const char *className = NULL);

@@ -279,13 +279,8 @@ class FitText : public ::testing::Test
 protected:
     static void SetUpTestSuite()
     {
-        WNDCLASSA windowClass;
-        ZeroMemory(&windowClass, sizeof(windowClass));
-        windowClass.style = CS_OWNDC;
-        windowClass.lpfnWndProc = DefWindowProcA;
-        windowClass.hInstance = GetModuleHandleA(NULL);
-        windowClass.lpszClassName = FIT_CLASS;
-        RegisterClassA(&windowClass);
+        /* Its own DC keeps the font selected into it between GetDC calls. */
+        RegisterTestClass(FIT_CLASS, DefWindowProcA, CS_OWNDC);
     }
 
     void SetUp() override

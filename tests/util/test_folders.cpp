@@ -53,31 +53,10 @@ static std::vector<HWND> ThreadDialogs(DWORD threadId)
     return found;
 }
 
-/* An entry's text; empty when the entry went while the chooser's thread
- * refills the list. */
-static std::string ListText(HWND list, int index)
-{
-    LRESULT length = SendMessageA(list, LB_GETTEXTLEN, index, 0);
-    if (length == LB_ERR)
-        return "";
-    std::vector<char> text(length + 1, '\0');
-    SendMessageA(list, LB_GETTEXT, index, (LPARAM)text.data());
-    return text.data();
-}
-
-static std::vector<std::string> ListEntries(HWND list)
-{
-    std::vector<std::string> entries;
-    int count = (int)SendMessageA(list, LB_GETCOUNT, 0, 0);
-    for (int i = 0; i < count; i++)
-        entries.push_back(ListText(list, i));
-    return entries;
-}
-
 /* The index of an entry, matched without regard to case; -1 if absent. */
 static int FindEntry(HWND list, const std::string &entry)
 {
-    std::vector<std::string> entries = ListEntries(list);
+    std::vector<std::string> entries = ListBoxLines(list);
     for (size_t i = 0; i < entries.size(); i++)
         if (LowerCase(entries[i]) == LowerCase(entry))
             return (int)i;
@@ -162,11 +141,11 @@ protected:
         POINT middle = { (item.left + item.right) / 2, (item.top + item.bottom) / 2 };
         ClientToScreen(list, &middle);
         std::string before = FolderPathBuffer;
-        std::vector<std::string> entriesBefore = ListEntries(GetDlgItem(dialog, IDC_FOLDER_LIST));
+        std::vector<std::string> entriesBefore = ListBoxLines(GetDlgItem(dialog, IDC_FOLDER_LIST));
         ClickAt(dialog, middle, 2);
         WaitUntil([&] {
             return before != FolderPathBuffer ||
-                   entriesBefore != ListEntries(GetDlgItem(dialog, IDC_FOLDER_LIST));
+                   entriesBefore != ListBoxLines(GetDlgItem(dialog, IDC_FOLDER_LIST));
         }, 3000);
     }
 
@@ -275,7 +254,7 @@ TEST_F(Chooser, OkAtOnceKeepsTheStartPathAndSelectsItsDrive)
         HWND drives = GetDlgItem(dialog, IDC_DRIVE_LIST);
         int selected = (int)SendMessageA(drives, LB_GETCURSEL, 0, 0);
         ASSERT_GE(selected, 0) << start;
-        std::string entry = ListText(drives, selected);
+        std::string entry = ListBoxText(drives, selected);
         ASSERT_GE(entry.size(), 3u);
         EXPECT_EQ(toupper((unsigned char)entry[2]), 'C') << entry;
         EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_DRIVE_TEXT)), std::string(1, entry[2]) + ":");

@@ -19,20 +19,6 @@ static LRESULT CALLBACK ListOwnerWndProc(HWND window, UINT message, WPARAM wPara
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-static std::vector<std::string> Lines(HWND list)
-{
-    std::vector<std::string> lines;
-    LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
-
-    for (LRESULT i = 0; i < count; i++)
-    {
-        std::vector<char> text(SendMessageA(list, LB_GETTEXTLEN, i, 0) + 1);
-        SendMessageA(list, LB_GETTEXT, i, (LPARAM)text.data());
-        lines.push_back(text.data());
-    }
-    return lines;
-}
-
 static int Count(HWND list)
 {
     return (int)SendMessageA(list, LB_GETCOUNT, 0, 0);
@@ -157,7 +143,7 @@ TEST_F(MessageList, AppendsAtTheEndAndScrollsTheNewLineIntoView)
         std::string text = "message " + std::to_string(i);
         AppendMessageLine(list, NULL, text.c_str());
         ASSERT_EQ(Count(list), i + 1);
-        EXPECT_EQ(Lines(list).back(), text);
+        EXPECT_EQ(ListBoxLines(list).back(), text);
         EXPECT_EQ(TopIndex(list), ExpectedTop(i)) << i;
     }
     EXPECT_EQ(TopIndex(list), 40 - pageLines);
@@ -175,7 +161,7 @@ TEST_F(MessageList, KeepsAtMost1100Lines)
             AppendMessageLine(list, NULL, ("old " + std::to_string(i)).c_str());
         ASSERT_EQ(Count(list), c.before);
         AppendMessageLine(list, NULL, "newest");
-        std::vector<std::string> lines = Lines(list);
+        std::vector<std::string> lines = ListBoxLines(list);
         EXPECT_EQ((int)lines.size(), c.after) << c.before;
         EXPECT_EQ(lines.front(), c.first) << c.before;
         EXPECT_EQ(lines.back(), "newest");
@@ -185,7 +171,7 @@ TEST_F(MessageList, KeepsAtMost1100Lines)
 
     /* One more: still 1100, the oldest goes first. */
     AppendMessageLine(list, NULL, "newer still");
-    std::vector<std::string> lines = Lines(list);
+    std::vector<std::string> lines = ListBoxLines(list);
     EXPECT_EQ(lines.size(), 1100u);
     EXPECT_EQ(lines.front(), "old 2");
     EXPECT_EQ(lines[1098], "newest");
@@ -202,7 +188,7 @@ TEST_F(MessageList, ALongerListFilledByOtherMeansIsNotTrimmed)
         for (int i = 0; i < length; i++)
             SendMessageA(list, LB_ADDSTRING, 0, (LPARAM)("other " + std::to_string(i)).c_str());
         AppendMessageLine(list, NULL, "appended");
-        std::vector<std::string> lines = Lines(list);
+        std::vector<std::string> lines = ListBoxLines(list);
         EXPECT_EQ((int)lines.size(), length + 1);
         EXPECT_EQ(lines.front(), "other 0");
         EXPECT_EQ(lines.back(), "appended");
@@ -223,7 +209,7 @@ TEST_F(MessageList, NullTextListsOneSpaceAndEchoesToARealFile)
     fclose(echo);
 
     std::vector<std::string> expected = { "first line", " ", "not echoed", "" };
-    EXPECT_EQ(Lines(list), expected);
+    EXPECT_EQ(ListBoxLines(list), expected);
     EXPECT_EQ(ReadTextFile(path), "first line\n \n\n");
 }
 
@@ -253,7 +239,7 @@ TEST_F(HexDump, ListsTheTitleAndSixteenBytesALine)
     {
         SendMessageA(list, LB_RESETCONTENT, 0, 0);
         AppendHexDump(list, data, c.count, "Title");
-        std::vector<std::string> lines = Lines(list);
+        std::vector<std::string> lines = ListBoxLines(list);
         ASSERT_EQ((int)lines.size(), 1 + c.dumpLines) << c.count;
         EXPECT_EQ(lines[0], "Title");
         for (int l = 0; l < c.dumpLines; l++)
@@ -273,7 +259,7 @@ TEST_F(HexDump, SeventeenBytesByHand)
     AppendHexDump(list, data, 17, NULL);
     std::vector<std::string> expected = {
         " ", "0000: 00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F ", "0010: AB " };
-    EXPECT_EQ(Lines(list), expected);
+    EXPECT_EQ(ListBoxLines(list), expected);
     EXPECT_EQ(expected[1].size(), 54u);
 }
 
@@ -284,7 +270,7 @@ TEST_F(HexDump, TheLargestCountKeepsTheLast1100Lines)
         data[i] = (BYTE)i;
 
     AppendHexDump(list, data.data(), 32767, "big");
-    std::vector<std::string> lines = Lines(list);
+    std::vector<std::string> lines = ListBoxLines(list);
     /* 2048 dump lines after the title: the list keeps its last 1100. */
     ASSERT_EQ(lines.size(), 1100u);
     int firstLine = 2049 - 1100 - 1;
@@ -319,7 +305,7 @@ TEST_F(LogViewer, ShortFilesWellFormedAndDamaged)
         SendMessageA(list, LB_RESETCONTENT, 0, 0);
         BoxHook hook(IDOK);
         ViewLogFile(list, path.c_str());
-        EXPECT_EQ(Lines(list), c.lines) << c.name;
+        EXPECT_EQ(ListBoxLines(list), c.lines) << c.name;
         EXPECT_TRUE(hook.seen.empty()) << c.name;
         EXPECT_TRUE(IsClosed(path)) << c.name;
     }
@@ -334,7 +320,7 @@ TEST_F(LogViewer, MissingAndEmptyFilesChangeNothing)
     BoxHook hook(IDOK);
     ViewLogFile(list, (folder + "missing.log").c_str());
     ViewLogFile(list, (folder + "empty.log").c_str());
-    EXPECT_EQ(Lines(list), std::vector<std::string>{ "before" });
+    EXPECT_EQ(ListBoxLines(list), std::vector<std::string>{ "before" });
     EXPECT_TRUE(hook.seen.empty());
     EXPECT_TRUE(IsClosed(folder + "empty.log"));
 }
@@ -345,7 +331,7 @@ TEST_F(LogViewer, AddsAfterWhatTheListHolds)
     WriteFile(path, "x\r\ny\r\n");
     AppendMessageLine(list, NULL, "before");
     ViewLogFile(list, path.c_str());
-    EXPECT_EQ(Lines(list), (std::vector<std::string>{ "before", "x", "y" }));
+    EXPECT_EQ(ListBoxLines(list), (std::vector<std::string>{ "before", "x", "y" }));
 }
 
 TEST_F(LogViewer, ReadsTheWholeOfExactly64000Bytes)
@@ -357,7 +343,7 @@ TEST_F(LogViewer, ReadsTheWholeOfExactly64000Bytes)
     WriteFile(path, text);
 
     ViewLogFile(list, path.c_str());
-    std::vector<std::string> lines = Lines(list);
+    std::vector<std::string> lines = ListBoxLines(list);
     ASSERT_EQ(lines.size(), 1000u);
     EXPECT_EQ(lines.front(), NumberedLine(0, 62));
     EXPECT_EQ(lines.back(), NumberedLine(999, 62));
@@ -376,7 +362,7 @@ TEST_F(LogViewer, SkipsThePartialFirstLineOfALargerFile)
         WriteFile(path, c.prefix + NumberedLines(0, 1000, 62));
         SendMessageA(list, LB_RESETCONTENT, 0, 0);
         ViewLogFile(list, path.c_str());
-        std::vector<std::string> lines = Lines(list);
+        std::vector<std::string> lines = ListBoxLines(list);
         /* The last 64000 bytes are exactly the 1000 lines: the first of
          * them counts as partial and is skipped. */
         ASSERT_EQ(lines.size(), 999u) << c.name;
@@ -405,7 +391,7 @@ TEST_F(LogViewer, SeveralMegabytesListTheLast1100LinesOfTheTail)
     WriteFile(path, NumberedLines(0, total, 30));
 
     ViewLogFile(list, path.c_str());
-    std::vector<std::string> lines = Lines(list);
+    std::vector<std::string> lines = ListBoxLines(list);
     ASSERT_EQ(lines.size(), 1100u);
     EXPECT_EQ(lines.front(), NumberedLine(total - 1100, 30));
     EXPECT_EQ(lines.back(), NumberedLine(total - 1, 30));
@@ -418,7 +404,7 @@ TEST_F(LogViewer, MoreThan1100ShortLinesKeepTheLast1100)
     WriteFile(path, NumberedLines(0, 1500, 10));
 
     ViewLogFile(list, path.c_str());
-    std::vector<std::string> lines = Lines(list);
+    std::vector<std::string> lines = ListBoxLines(list);
     ASSERT_EQ(lines.size(), 1100u);
     EXPECT_EQ(lines.front(), NumberedLine(400, 10));
     EXPECT_EQ(lines.back(), NumberedLine(1499, 10));
