@@ -90,12 +90,7 @@ int ParseDateText(LPSTR text, WORD *day, WORD *month, WORD *year)
     *month = m;
     *year = y;
 
-    if (LocaleDateTimeSettings.dateOrder == DATE_ORDER_YMD)
-        wsprintfA(text, "%4d%c%02d%c%02d", y, separator, m, separator, d);
-    else if (LocaleDateTimeSettings.dateOrder == DATE_ORDER_DMY)
-        wsprintfA(text, "%02d%c%02d%c%4d", d, separator, m, separator, y);
-    else
-        wsprintfA(text, "%02d%c%02d%c%4d", m, separator, d, separator, y);
+    WriteDateInOrder(text, d, m, y);
     return IsValidDate(d, m, y);
 }
 

@@ -76,26 +76,32 @@ int IsValidTime(WORD hour, WORD minute, WORD second)
     return IsValidTimeOnClock(LocaleDateTimeSettings.timeFormat, hour, minute, second);
 }
 
+void WriteDateInOrder(LPSTR out, WORD day, WORD month, WORD year)
+{
+    char separator = LocaleDateTimeSettings.dateSeparator;
+
+    switch (LocaleDateTimeSettings.dateOrder)
+    {
+    case DATE_ORDER_MDY:
+        wsprintfA(out, "%02d%c%02d%c%4d", month, separator, day, separator, year);
+        break;
+    case DATE_ORDER_DMY:
+        wsprintfA(out, "%02d%c%02d%c%4d", day, separator, month, separator, year);
+        break;
+    case DATE_ORDER_YMD:
+        wsprintfA(out, "%4d%c%02d%c%02d", year, separator, month, separator, day);
+        break;
+    }
+}
+
 /* The year is cut to its last two digits before the window, so every
  * year written lies in 1986 to 2085. A dateOrder other than 0 to 2
  * writes nothing but still gives the verdict. */
 int FormatDateText(LPSTR out, WORD day, WORD month, WORD year)
 {
     WORD shown = ApplyTwoDigitYearWindow((WORD)(year % YEARS_PER_CENTURY));
-    char separator = LocaleDateTimeSettings.dateSeparator;
 
-    switch (LocaleDateTimeSettings.dateOrder)
-    {
-    case DATE_ORDER_MDY:
-        wsprintfA(out, "%02d%c%02d%c%4d", month, separator, day, separator, shown);
-        break;
-    case DATE_ORDER_DMY:
-        wsprintfA(out, "%02d%c%02d%c%4d", day, separator, month, separator, shown);
-        break;
-    case DATE_ORDER_YMD:
-        wsprintfA(out, "%4d%c%02d%c%02d", shown, separator, month, separator, day);
-        break;
-    }
+    WriteDateInOrder(out, day, month, shown);
     return IsValidDate(day, month, shown);
 }
 
@@ -107,30 +113,39 @@ int FormatTodayDate(LPSTR out)
     return FormatDateText(out, now.wDay, now.wMonth, now.wYear);
 }
 
-/* The separator stands unquoted in the picture. Month names longer than
- * three characters do not fit the fixed capacity and give 0; so does a
- * dateOrder other than 0 to 2, for which nothing is written. */
+/* Writes the picture of the user's date order with the given month field
+ * ("mm", "MMM"); FALSE, writing nothing, for a dateOrder other than 0 to
+ * 2. The separator stands unquoted. */
+static BOOL WriteDatePicture(LPSTR out, LPCSTR monthField)
+{
+    char separator = LocaleDateTimeSettings.dateSeparator;
+
+    switch (LocaleDateTimeSettings.dateOrder)
+    {
+    case DATE_ORDER_MDY:
+        wsprintfA(out, "%s%cdd%cyyyy", monthField, separator, separator);
+        return TRUE;
+    case DATE_ORDER_DMY:
+        wsprintfA(out, "dd%c%s%cyyyy", separator, monthField, separator);
+        return TRUE;
+    case DATE_ORDER_YMD:
+        wsprintfA(out, "yyyy%c%s%cdd", separator, monthField, separator);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+/* Month names longer than three characters do not fit the fixed capacity
+ * and give 0; so does a dateOrder other than 0 to 2, for which nothing is
+ * written. */
 int FormatTodayWithMonthName(LPSTR out)
 {
     SYSTEMTIME now;
     char picture[MONTH_NAME_DATE_SIZE];
-    char separator = LocaleDateTimeSettings.dateSeparator;
 
-    GetLocalTime(&now);
-    switch (LocaleDateTimeSettings.dateOrder)
-    {
-    case DATE_ORDER_MDY:
-        wsprintfA(picture, "MMM%cdd%cyyyy", separator, separator);
-        break;
-    case DATE_ORDER_DMY:
-        wsprintfA(picture, "dd%cMMM%cyyyy", separator, separator);
-        break;
-    case DATE_ORDER_YMD:
-        wsprintfA(picture, "yyyy%cMMM%cdd", separator, separator);
-        break;
-    default:
+    if (!WriteDatePicture(picture, "MMM"))
         return 0;
-    }
+    GetLocalTime(&now);
     return GetDateFormatA(LOCALE_USER_DEFAULT, 0, &now, picture, out, MONTH_NAME_DATE_SIZE);
 }
 
@@ -174,20 +189,7 @@ int FormatTimeTextWithUnits(LPSTR out, WORD hours, WORD minutes, WORD seconds)
 
 void GetDatePattern(LPSTR out)
 {
-    char separator = LocaleDateTimeSettings.dateSeparator;
-
-    switch (LocaleDateTimeSettings.dateOrder)
-    {
-    case DATE_ORDER_MDY:
-        wsprintfA(out, "mm%cdd%cyyyy", separator, separator);
-        break;
-    case DATE_ORDER_DMY:
-        wsprintfA(out, "dd%cmm%cyyyy", separator, separator);
-        break;
-    case DATE_ORDER_YMD:
-        wsprintfA(out, "yyyy%cmm%cdd", separator, separator);
-        break;
-    }
+    WriteDatePicture(out, "mm");
 }
 
 void GetTimePattern(LPSTR out)

@@ -22,6 +22,9 @@
 
 /* A year value through the two-digit window; 100 and above stay. */
 WORD ApplyTwoDigitYearWindow(WORD year);
+/* The fields in the user's date order, day and month in two digits and
+ * the year as given in four; nothing for a dateOrder other than 0 to 2. */
+void WriteDateInOrder(LPSTR out, WORD day, WORD month, WORD year);
 
 /* The text routines write without a bound (wider values give wider
  * fields); they return the validity of what they wrote. */
