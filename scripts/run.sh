@@ -16,17 +16,16 @@ cmake --build --preset default
 
 export WINEPREFIX="$PWD/build/wineprefix"
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=,winedbg.exe=d"
+export WINEDLLOVERRIDES="mscoree,mshtml="
 WINE64=/usr/lib/wine/wine64
 disc="$PWD/build/default/disc"
-
-prepare_prefix() {
-    [ -f "$WINEPREFIX/system.reg" ] || "$WINE64" wineboot -i
-    "$WINE64" reg add 'HKCU\Software\Wine' /v Version /t REG_SZ /d winxp /f >/dev/null
-}
+# The tests' prefix, set up the same way (Windows XP, Marlett for the
+# caption buttons).
+prefix_setup="$PWD/tests/wine/prefix-setup.sh"
+export TARNELL_WINEPREFIX="$WINEPREFIX" TARNELL_WINE="$WINE64"
 
 if [ -n "${DISPLAY:-}" ]; then
-    prepare_prefix
+    sh "$prefix_setup"
     cd "$disc"
     set +e
     "$WINE64" ./TARNELL.EXE
@@ -36,11 +35,10 @@ if [ -n "${DISPLAY:-}" ]; then
 fi
 
 shot="$PWD/build/default/screenshot"
-export disc shot WINE64
+export disc shot WINE64 prefix_setup
 /usr/lib/wine/wineserver -k 2>/dev/null || true
 exec xvfb-run -a -s "-screen 0 800x600x24" sh -c '
-    [ -f "$WINEPREFIX/system.reg" ] || "$WINE64" wineboot -i
-    "$WINE64" reg add "HKCU\\Software\\Wine" /v Version /t REG_SZ /d winxp /f >/dev/null
+    sh "$prefix_setup" >/dev/null
     rm -f "$shot.code"
     cd "$disc"
     "$WINE64" explorer /desktop=KELMORA,800x600 "$(dirname "$disc")/tools/showcase.exe" \

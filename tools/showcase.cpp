@@ -17,6 +17,9 @@
 #define WAIT_LIMIT_MS    180000
 #define SETTLE_MS        1500
 #define EXIT_NO_WINDOW   2
+/* Wine draws the caption buttons' glyphs with this font; without it they
+ * come out as the letters "0 1 r". */
+#define CAPTION_GLYPH_FONT "Marlett"
 
 struct Search
 {
@@ -87,6 +90,22 @@ static BOOL SaveWindowPicture(HWND window, const char *path)
     return ok;
 }
 
+/* Whether a font of that name is really there, rather than a substitute. */
+static BOOL HasFont(const char *face)
+{
+    char found[LF_FACESIZE] = "";
+    HDC screen = GetDC(NULL);
+    HFONT font = CreateFontA(0, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                             DEFAULT_PITCH, face);
+    HGDIOBJ old = SelectObject(screen, font);
+    GetTextFaceA(screen, sizeof(found), found);
+    SelectObject(screen, old);
+    DeleteObject(font);
+    ReleaseDC(NULL, screen);
+    return lstrcmpiA(found, face) == 0;
+}
+
 static void PressKey(WORD key)
 {
     INPUT inputs[2] = {};
@@ -130,7 +149,10 @@ int main(int argc, char **argv)
 
     Sleep(SETTLE_MS);
     SetForegroundWindow(search.window);
-    if (!SaveWindowPicture(search.window, argv[2]))
+    if (!HasFont(CAPTION_GLYPH_FONT))
+        fprintf(stderr, "showcase: Wine has no %s font, so the caption buttons would show "
+                        "letters; no picture saved\n", CAPTION_GLYPH_FONT);
+    else if (!SaveWindowPicture(search.window, argv[2]))
         fprintf(stderr, "showcase: could not save %s\n", argv[2]);
 
     /* The focus starts on Start Install: Tab moves it to Don't Install. */

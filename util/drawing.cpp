@@ -112,25 +112,27 @@ static BOOL FitsWidth(HDC dc, LPCSTR text, int width)
 /* Drops the folders nearest the last component, one at a time, keeping
  * the start of the path and the whole last component. Every form goes to
  * the caller's buffer as it is built, so the buffer ends with the last
- * form tried. */
+ * form tried. The head is copied out rather than ended in place: when the
+ * cut stands just before the tail, a terminator written after the cut
+ * would land on the tail's own backslash and lose the last component. */
 static void FitPath(HDC dc, LPSTR text, LPSTR work, int width)
 {
+    char head[FIT_TEXT_SIZE];
     char form[FIT_TEXT_SIZE];
-    LPSTR tail = FindLastBackslash(work);
+    LPCSTR tail = FindLastBackslash(work);
 
     if (!tail || tail == work)
         return;
 
-    for (LPSTR cut = tail; cut > work;)
+    for (LPCSTR cut = tail; cut > work;)
     {
         do
             cut = CharPrevA(work, cut);
         while (cut > work && *cut != '\\');
 
-        char saved = cut[1];
-        cut[1] = '\0';
-        wsprintfA(form, "%s" ELLIPSIS "%s", work, tail);
-        cut[1] = saved;
+        /* The head runs through the whole character at the cut. */
+        lstrcpynA(head, work, (int)(CharNextA(cut) - work) + 1);
+        wsprintfA(form, "%s" ELLIPSIS "%s", head, tail);
         lstrcpyA(text, form);
         if (FitsWidth(dc, form, width))
             return;

@@ -11,6 +11,29 @@
 
 #define DEFAULT_TIMEOUT_MS 30000
 
+/* Nothing here uses the heap, which may be what the crash damaged. */
+static LONG WINAPI ReportCrash(EXCEPTION_POINTERS *pointers)
+{
+    const EXCEPTION_RECORD *record = pointers->ExceptionRecord;
+    char line[128];
+    DWORD written;
+    int length = wsprintfA(line, "test program crashed: exception %08lX at %p (thread %04lX)\r\n",
+                           record->ExceptionCode, record->ExceptionAddress, GetCurrentThreadId());
+
+    WriteFile(GetStdHandle(STD_ERROR_HANDLE), line, length, &written, NULL);
+    TerminateProcess(GetCurrentProcess(), record->ExceptionCode);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
+void InstallCrashReport()
+{
+    SetUnhandledExceptionFilter(ReportCrash);
+}
+
+/* The C runtime sets a filter of its own before the constructors run;
+ * this one replaces it in every program that links the helpers. */
+static const bool CrashReportInstalled = (InstallCrashReport(), true);
+
 DWORD TestTimeout()
 {
     char value[32];
@@ -238,24 +261,85 @@ void RegisterTestClass(const char *className, WNDPROC procedure, UINT style)
     RegisterClassA(&windowClass);
 }
 
+#define READ_ALL_ENTRIES (-1)
+
+/* One read of a list box, done where the list lives. */
+struct ListRead
+{
+    int index;                       /* the entry, or READ_ALL_ENTRIES */
+    std::vector<std::string> lines;
+};
+
+/* Reads on the calling thread, which must be the list's own: the length
+ * asked for is then the length copied. */
+static void ReadListHere(HWND list, ListRead *read)
+{
+    int count = (int)SendMessageA(list, LB_GETCOUNT, 0, 0);
+    int first = read->index == READ_ALL_ENTRIES ? 0 : read->index;
+    int last = read->index == READ_ALL_ENTRIES ? count - 1 : read->index;
+
+    for (int i = first; i <= last && i < count; i++)
+    {
+        LRESULT length = SendMessageA(list, LB_GETTEXTLEN, i, 0);
+        if (length == LB_ERR)
+            continue;
+        std::vector<char> text(length + 1, '\0');
+        SendMessageA(list, LB_GETTEXT, i, (LPARAM)text.data());
+        read->lines.push_back(text.data());
+    }
+}
+
+static UINT ListReadMessage()
+{
+    static UINT message = RegisterWindowMessageA("TarnellTestListRead");
+    return message;
+}
+
+/* Runs on the list's thread just before its window procedure sees the
+ * message, so the whole read happens between two of that thread's own
+ * steps. */
+static LRESULT CALLBACK ListReadHook(int code, WPARAM wParam, LPARAM lParam)
+{
+    const CWPSTRUCT *call = (const CWPSTRUCT *)lParam;
+
+    if (code == HC_ACTION && call->message == ListReadMessage())
+        ReadListHere(call->hwnd, (ListRead *)call->lParam);
+    return CallNextHookEx(NULL, code, wParam, lParam);
+}
+
+/* A list box that another thread fills may be refilled between asking for
+ * an entry's length and copying the entry, and LB_GETTEXT takes no buffer
+ * size: a longer entry would run past the buffer. So a list of another
+ * thread is read on that thread, through a call-window hook. */
+static ListRead ReadList(HWND list, int index)
+{
+    ListRead read;
+    DWORD owner = GetWindowThreadProcessId(list, NULL);
+
+    read.index = index;
+    if (owner == GetCurrentThreadId())
+    {
+        ReadListHere(list, &read);
+        return read;
+    }
+    HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, ListReadHook, NULL, owner);
+    if (hook)
+    {
+        SendMessageA(list, ListReadMessage(), 0, (LPARAM)&read);
+        UnhookWindowsHookEx(hook);
+    }
+    return read;
+}
+
 std::string ListBoxText(HWND list, int index)
 {
-    LRESULT length = SendMessageA(list, LB_GETTEXTLEN, index, 0);
-    if (length == LB_ERR)
-        return "";
-    std::vector<char> text(length + 1, '\0');
-    SendMessageA(list, LB_GETTEXT, index, (LPARAM)text.data());
-    return text.data();
+    ListRead read = ReadList(list, index);
+    return read.lines.empty() ? "" : read.lines[0];
 }
 
 std::vector<std::string> ListBoxLines(HWND list)
 {
-    std::vector<std::string> lines;
-    int count = (int)SendMessageA(list, LB_GETCOUNT, 0, 0);
-
-    for (int i = 0; i < count; i++)
-        lines.push_back(ListBoxText(list, i));
-    return lines;
+    return ReadList(list, READ_ALL_ENTRIES).lines;
 }
 
 struct WindowSearch

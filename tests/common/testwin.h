@@ -16,6 +16,12 @@
  * (32-bit Wine under emulation takes about a minute per process). */
 DWORD TestTimeout();
 
+/* A crash on any thread ends the program at once with a line on standard
+ * error that names the exception, before Wine would start a debugger
+ * (gtest catches crashes only on the thread that runs the tests). Every
+ * program that links these helpers has it from its start. */
+void InstallCrashReport();
+
 /* Class of the system's message box windows. */
 #define MESSAGE_BOX_CLASS "#32770"
 /* Id of the message box's text control. */

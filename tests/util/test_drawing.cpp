@@ -353,26 +353,38 @@ TEST_F(FitText, ATextThatFitsIsLeftAsItIs)
     }
 }
 
+/* Every path with the forms it goes through, in order. The cut may stand
+ * just before the last backslash (a folder of one character, a doubled
+ * backslash): the last component still comes whole. */
 TEST_F(FitText, PathsLoseTheFoldersNearestTheLastComponent)
 {
-    const std::string path = "C:\\DIR\\SUB\\FILE.TXT";
-    const std::vector<std::string> forms = { "C:\\DIR\\...\\FILE.TXT", "C:\\...\\FILE.TXT", "C...\\FILE.TXT" };
-    ASSERT_GT(Width(path), Width(forms[0]) - 20);
+    static const struct { const char *path; std::vector<std::string> forms; } cases[] = {
+        { "C:\\DIR\\SUB\\FILE.TXT", { "C:\\DIR\\...\\FILE.TXT", "C:\\...\\FILE.TXT", "C...\\FILE.TXT" } },
+        { "A\\LONGNAME.TXT", { "A...\\LONGNAME.TXT" } },
+        { "x\\y", { "x...\\y" } },
+        { "C:\\DIR\\\\FILE.TXT", { "C:\\DIR\\...\\FILE.TXT", "C:\\...\\FILE.TXT", "C...\\FILE.TXT" } },
+        { "\\\\server\\share\\folder\\report.doc",
+          { "\\\\server\\share\\...\\report.doc", "\\\\server\\...\\report.doc", "\\\\...\\report.doc",
+            "\\...\\report.doc" } },
+    };
 
-    for (const std::string &form : forms)
-        for (int slack : { 0, 1, -1 })
-        {
-            int width = Width(form) + FIT_TEXT_MARGIN + slack;
-            std::string expected = FirstFitting(forms, width);
-            if (expected.empty())
-                expected = forms.back();
-            if (Width(path) <= width - FIT_TEXT_MARGIN)
-                expected = path;
-            EXPECT_EQ(Fit(path, width, 1), expected) << "width " << width;
-        }
-    /* Even the shortest form is too wide: the caller gets it anyway. */
-    EXPECT_EQ(Fit(path, 1, 1), "C...\\FILE.TXT");
-    EXPECT_EQ(Fit("\\\\server\\share\\folder\\report.doc", 1, 1), "\\...\\report.doc");
+    for (const auto &c : cases)
+    {
+        const std::string path = c.path;
+        for (const std::string &form : c.forms)
+            for (int slack : { 0, 1, -1 })
+            {
+                int width = Width(form) + FIT_TEXT_MARGIN + slack;
+                std::string expected = FirstFitting(c.forms, width);
+                if (expected.empty())
+                    expected = c.forms.back();
+                if (Width(path) <= width - FIT_TEXT_MARGIN)
+                    expected = path;
+                EXPECT_EQ(Fit(path, width, 1), expected) << path << " in width " << width;
+            }
+        /* Even the shortest form is too wide: the caller gets it anyway. */
+        EXPECT_EQ(Fit(path, 1, 1), c.forms.back()) << path;
+    }
 
     /* No backslash, or only a leading one: nothing to drop. */
     EXPECT_EQ(Fit("README.TXT", 1, 1), "README.TXT");

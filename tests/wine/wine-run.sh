@@ -13,5 +13,5 @@ fi
 
 export WINEPREFIX="$TARNELL_WINEPREFIX"
 export WINEDEBUG="${WINEDEBUG:--all}"
-export WINEDLLOVERRIDES="mscoree,mshtml=,winedbg.exe=d"
+export WINEDLLOVERRIDES="mscoree,mshtml="
 exec "$TARNELL_WINE" "$@"
