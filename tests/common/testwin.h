@@ -61,10 +61,11 @@ bool WaitUntil(const std::function<bool()> &condition, DWORD timeout = TestTimeo
  * class styles. */
 void RegisterTestClass(const char *className, WNDPROC procedure, UINT style = 0);
 
-/* A list box entry's text; empty when there is no such entry (another
- * thread may be refilling the list). */
+/* A list box entry's text; empty when there is no such entry. The list
+ * must belong to this process; one of another thread is read on that
+ * thread, in one step, so that a refill cannot come between. */
 std::string ListBoxText(HWND list, int index);
-/* Every entry of a list box, in order. */
+/* Every entry of a list box, in order, as one state of the list. */
 std::vector<std::string> ListBoxLines(HWND list);
 
 /* Top-level windows of a process, optionally of one class. */
