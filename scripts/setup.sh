@@ -2,8 +2,9 @@
 # Installs what the build and the tests need, when it is missing: the
 # mingw-w64 cross compilers for 32-bit and 64-bit Windows, Wine with its
 # fonts (the caption buttons' Marlett among them), Xvfb, ImageMagick,
-# GoogleTest's sources, and the checksum tests' references (Python's
-# crcmod, Boost's CRC headers). Safe to run again.
+# GoogleTest's sources, the checksum tests' references (Python's crcmod,
+# Boost's CRC headers), and xorriso with Python's pycdlib, which write and
+# read back disc images. Safe to run again.
 #
 # Where the kernel cannot execute 32-bit x86 programs (some virtual
 # machines run 64-bit user code only), 32-bit Wine is started through
@@ -15,7 +16,7 @@ PACKAGES="cmake make python3 googletest
 g++-mingw-w64-i686 binutils-mingw-w64-i686 mingw-w64-i686-dev
 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
 wine wine32:i386 wine64 fonts-wine xvfb xauth imagemagick qemu-user-static locales-all
-python3-crcmod libboost-dev"
+python3-crcmod libboost-dev xorriso python3-pycdlib"
 
 if [ "$(id -u)" -eq 0 ]; then SUDO=""; else SUDO="sudo"; fi
 
