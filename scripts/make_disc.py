@@ -115,6 +115,11 @@ class DiscFile:
         self.crc = None
 
 
+def inside(real_folder, real_path):
+    """Whether a resolved path lies in a resolved folder (or is it)."""
+    return os.path.commonpath([real_folder, real_path]) == real_folder
+
+
 def check_name(name, relative):
     if len(name) > JOLIET_NAME_LIMIT:
         raise Refusal(f"a Joliet name holds at most {JOLIET_NAME_LIMIT} characters", relative)
@@ -148,28 +153,24 @@ def scan_installer(folder):
         names.sort()
         seen = {}
         for name in dirs + names:
-            relative = os.path.relpath(os.path.join(here, name), folder).replace(os.sep, "/")
+            path = os.path.join(here, name)
+            relative = os.path.relpath(path, folder).replace(os.sep, "/")
             check_name(name, relative)
             if name.upper() in seen:
                 raise Refusal("two names in one folder differ only in case, which Windows "
                               "cannot hold", f"{seen[name.upper()]} and {relative}")
             seen[name.upper()] = relative
-        for name in list(dirs):
-            path = os.path.join(here, name)
-            relative = os.path.relpath(path, folder).replace(os.sep, "/")
+            if name in dirs:
+                if os.path.islink(path):
+                    raise Refusal("a link to a folder cannot go on the disc (put the folder "
+                                  "itself there)", relative)
+                folders.append("/" + relative)
+                continue
             if os.path.islink(path):
-                raise Refusal("a link to a folder cannot go on the disc (put the folder "
-                              "itself there)", relative)
-            folders.append("/" + relative)
-        for name in names:
-            path = os.path.join(here, name)
-            relative = os.path.relpath(path, folder).replace(os.sep, "/")
-            if os.path.islink(path):
-                target = os.path.realpath(path)
-                if os.path.commonpath([real_root, target]) != real_root:
+                if not inside(real_root, os.path.realpath(path)):
                     raise Refusal("a link points outside the installer folder",
                                   f"{relative} -> {os.readlink(path)}")
-                if not os.path.isfile(target):
+                if not os.path.isfile(path):
                     raise Refusal("a link points to no file", f"{relative} -> {os.readlink(path)}")
             elif not stat.S_ISREG(os.lstat(path).st_mode):
                 raise Refusal("only files and folders can go on the disc", relative)
@@ -200,8 +201,8 @@ def write_image(image, label, epoch, launcher, autorun, installer, setup_source)
         listing.write("\n".join(grafts) + "\n")
     environment = dict(os.environ, SOURCE_DATE_EPOCH=str(epoch), TZ="UTC")
     # No periodic sync of the output: it is read back at once in any case.
-    command = ["xorriso", "-stdio_sync", "off", "-as", "mkisofs", "-quiet", "-iso-level", "1", "-J", "-r", "-f",
-               "-V", label, "--set_all_file_dates", date, "-graft-points",
+    command = ["xorriso", "-stdio_sync", "off", "-as", "mkisofs", "-quiet",
+               "-iso-level", "1", "-J", "-r", "-f", "-V", label, "--set_all_file_dates", date, "-graft-points",
                "-path-list", listing.name, "-o", image]
     try:
         result = subprocess.run(command, env=environment, capture_output=True, text=True)
@@ -363,7 +364,7 @@ def main():
         raise Refusal("the output's folder does not exist", output_folder)
     if os.path.isdir(output):
         raise Refusal("the output is a folder", output)
-    if os.path.commonpath([real_installer, os.path.realpath(output)]) == real_installer:
+    if inside(real_installer, os.path.realpath(output)):
         raise Refusal("the output may not lie inside the installer folder", output)
 
     setup_source = next(f.source for f in files if f.disc_path == "/" + SETUP_NAME)
