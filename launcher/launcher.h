@@ -16,8 +16,8 @@
 
 /* The title format doubles, unformatted, as the single-instance mutex
  * name, so that every copy of the launcher uses the same mutex whatever
- * its file name. */
-#define LAUNCHER_TITLE_FORMAT " KELMORA CD-ROM Autorun Program (%s v%s)"
+ * its file name, and launchers of other products do not. */
+#define LAUNCHER_TITLE_FORMAT " " TARNELL_PRODUCT_NAME " CD-ROM Autorun Program (%s v%s)"
 #define LAUNCHER_MUTEX_NAME   LAUNCHER_TITLE_FORMAT
 
 #define ERROR_CAPTION_SUFFIX  " Error Information"
@@ -35,10 +35,12 @@
 #define INSTALLER_PATH_SIZE   256
 #define ERROR_CAPTION_SIZE    (DISPLAY_NAME_SIZE + sizeof(ERROR_CAPTION_SUFFIX) - 1)
 
-/* The title's fixed text and version take 44 characters, which leaves
- * room for 35 characters of the display name. */
-#define TITLE_FIXED_CHARS     (sizeof(LAUNCHER_TITLE_FORMAT) - 1 - 4 + sizeof(TARNELL_VERSION_TEXT) - 1)
+/* The title's fixed text and version take 44 characters for KELMORA
+ * 2.31.005, which leaves room for 35 characters of the display name. The
+ * build refuses a brand that leaves less than an 8.3 name's 12. */
+#define TITLE_FIXED_CHARS     ((int)(sizeof(LAUNCHER_TITLE_FORMAT) - 1 - 4 + sizeof(TARNELL_VERSION_TEXT) - 1))
 #define TITLE_NAME_CHARS      (TITLE_SIZE - 1 - TITLE_FIXED_CHARS)
+#define DOS_NAME_CHARS        12
 
 /* Window geometry. */
 #define LAUNCHER_STYLE        (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX)

@@ -41,6 +41,9 @@ static void ShowRefusal(LPCSTR text)
     MessageBoxA(NULL, text, caption, MB_ICONERROR | MB_OK);
 }
 
+static_assert(TITLE_NAME_CHARS >= DOS_NAME_CHARS,
+              "the product word and version leave no room for an 8.3 name in the title");
+
 /* Formats the caption. A display name too long for the 80-character title
  * is cut to the room that the fixed text leaves. */
 static void ComposeTitle(void)

@@ -12,17 +12,23 @@ Run with the Debian Python, which has PIL (python3-pil) and the DejaVu fonts
 
 The palette of the splash is built by hand so the Windows image loader can
 recolour it: the plain white page background owns the palette entry of the
-first pixel (replaced by the window colour), and three exact greys are kept
-for the button panel only (mapped to the user's 3-D colours).
+first pixel, and three exact greys are kept for the button panel only (see
+artformat.py). Publishers' own pictures go through make_splash.py and
+make_icon.py instead.
 """
 
 import math
 import os
-import struct
+import sys
 
 from PIL import Image, ImageDraw, ImageFilter, ImageFont
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+from artformat import (GREY_FACE, GREY_LIGHT, GREY_SHADOW, HEIGHT, ICON_SIZE, PALETTE_SIZE,  # noqa: E402
+                       PANEL, TRANSPARENT, UNUSED_ENTRY, WIDTH, icon_file, nudge, panel_role,
+                       read_icon, read_splash, splash_file)
+
 BMP_PATH = os.path.join(HERE, "tarnell.bmp")
 ICO_PATH = os.path.join(HERE, "tarnell.ico")
 
@@ -32,30 +38,10 @@ FONT_BOLD = os.path.join(FONT_DIR, "DejaVuSans-Bold.ttf")
 
 # --- Splash picture -------------------------------------------------------
 
-WIDTH, HEIGHT = 590, 369
-ROW_BYTES = (WIDTH + 3) // 4 * 4                 # 592: rows padded to 4 bytes
-PIXEL_BYTES = ROW_BYTES * HEIGHT                 # 218448
-PELS_PER_METER = 2834                            # 72 dpi
-PALETTE_SIZE = 256
-
-# Colours the loader replaces; each must appear once in the palette and only
-# where the picture should follow the system colours.
-PAGE_WHITE = (255, 255, 255)    # first pixel's entry -> window colour
-GREY_SHADOW = (128, 128, 128)   # -> 3-D shadow
-GREY_FACE = (192, 192, 192)     # -> 3-D face
-GREY_LIGHT = (223, 223, 223)    # -> 3-D light
+PAGE_WHITE = (255, 255, 255)    # first pixel's entry
 RESERVED = [PAGE_WHITE, GREY_FACE, GREY_LIGHT, GREY_SHADOW]
-INDEX_PAGE, INDEX_FACE, INDEX_LIGHT, INDEX_SHADOW = range(len(RESERVED))
+INDEX_PAGE = 0
 ART_COLOURS = PALETTE_SIZE - len(RESERVED)
-UNUSED_ENTRY = (0, 0, 0)
-
-# The launcher puts its two push buttons over this band; the 3-D panel
-# behind them leaves a margin of at least 8 pixels all round.  Rectangles are
-# (left, top, right, bottom) in top-down picture coordinates, right and
-# bottom exclusive.
-BUTTON_BAND = (288, 214, 528, 242)
-BUTTON_MARGIN = 8
-PANEL = (272, 200, 544, 256)
 
 # Page layout.
 BAND_HEIGHT = 148
@@ -169,25 +155,6 @@ def render_art():
     return layer
 
 
-def panel_role(x, y):
-    """Reserved palette index for a panel pixel, or None outside the panel."""
-    left, top, right, bottom = PANEL
-    if not (left <= x < right and top <= y < bottom):
-        return None
-    if x == right - 1 or y == bottom - 1:
-        return INDEX_SHADOW
-    if x == left or y == top:
-        return INDEX_LIGHT
-    return INDEX_FACE
-
-
-def nudge(colour):
-    """Move a colour by one step if it collides with a reserved colour."""
-    while colour in RESERVED:
-        colour = tuple(c - 1 if c > 0 else c + 1 for c in colour)
-    return colour
-
-
 def build_palette_image(art):
     """Quantise the artwork and assemble the 256-colour picture.
 
@@ -206,7 +173,7 @@ def build_palette_image(art):
     strip.putdata([rgb[i] for i in art_positions])
     quantised = strip.quantize(ART_COLOURS, method=Image.Quantize.MEDIANCUT)
     raw = quantised.getpalette()
-    art_palette = [nudge(tuple(raw[i:i + 3])) for i in range(0, len(raw), 3)]
+    art_palette = [nudge(tuple(raw[i:i + 3]), RESERVED) for i in range(0, len(raw), 3)]
     art_palette = art_palette[:ART_COLOURS]
 
     palette = RESERVED + art_palette
@@ -221,75 +188,14 @@ def build_palette_image(art):
     return palette, bytes(indices), alpha
 
 
-def bmp_bytes(palette, indices):
-    """Encode an 8-bit bottom-up BMP with BITMAPINFOHEADER."""
-    info = struct.pack("<IiiHHIIiiII", 40, WIDTH, HEIGHT, 1, 8, 0,
-                       PIXEL_BYTES, PELS_PER_METER, PELS_PER_METER,
-                       PALETTE_SIZE, 0)
-    table = b"".join(struct.pack("<BBBB", b, g, r, 0) for r, g, b in palette)
-    pad = b"\0" * (ROW_BYTES - WIDTH)
-    rows = [indices[y * WIDTH:(y + 1) * WIDTH] + pad
-            for y in reversed(range(HEIGHT))]
-    body = info + table + b"".join(rows)
-    header = struct.pack("<2sIHHI", b"BM", 14 + len(body), 0, 0,
-                         14 + len(info) + len(table))
-    return header + body
-
-
-def check_bmp(data, alpha):
-    """Fail loudly unless the BMP is exactly in the intended format."""
-    assert len(data) == 219526, len(data)
-    assert len(data) - 14 == 40 + 1024 + 218448 == 219512
-    magic, size, _, _, offset = struct.unpack_from("<2sIHHI", data, 0)
-    assert (magic, size, offset) == (b"BM", 219526, 14 + 40 + 1024)
-    fields = struct.unpack_from("<IiiHHIIiiII", data, 14)
-    assert fields == (40, 590, 369, 1, 8, 0, 218448, 2834, 2834, 256, 0), \
-        fields
-
-    table = data[54:54 + 1024]
-    palette = [(table[i + 2], table[i + 1], table[i])
-               for i in range(0, 1024, 4)]
-    assert all(table[i + 3] == 0 for i in range(0, 1024, 4))
-    pixels = data[offset:]
-    assert len(pixels) == 218448
-    rows = [pixels[r * ROW_BYTES:r * ROW_BYTES + WIDTH] for r in range(HEIGHT)]
-    assert all(pixels[r * ROW_BYTES + WIDTH:(r + 1) * ROW_BYTES] == b"\0\0"
-               for r in range(HEIGHT))
-
-    # The first pixel (bottom-left) is plain page white, and that entry is
-    # used by page background pixels only.
-    first = pixels[0]
-    assert palette[first] == PAGE_WHITE
-    assert palette.count(PAGE_WHITE) == 1
-    for r, row in enumerate(rows):
-        y = HEIGHT - 1 - r
-        for x, index in enumerate(row):
-            if index == first:
-                assert alpha[y * WIDTH + x] == 0 and panel_role(x, y) is None
-
-    # Each 3-D grey is in the palette exactly once, used only on the panel.
-    for grey in (GREY_SHADOW, GREY_FACE, GREY_LIGHT):
-        assert palette.count(grey) == 1, grey
-    greys = {palette.index(g) for g in (GREY_SHADOW, GREY_FACE, GREY_LIGHT)}
-    for r, row in enumerate(rows):
-        y = HEIGHT - 1 - r
-        for x, index in enumerate(row):
-            assert (index in greys) == (panel_role(x, y) is not None), (x, y)
-
-    # The button band plus its margin is plain panel face.
-    left, top, right, bottom = BUTTON_BAND
-    face = palette.index(GREY_FACE)
-    for y in range(top - BUTTON_MARGIN, bottom + BUTTON_MARGIN):
-        row = rows[HEIGHT - 1 - y]
-        assert set(row[left - BUTTON_MARGIN:right + BUTTON_MARGIN]) == {face}
-    return first, palette
-
-
 def make_splash():
     art = render_art()
     palette, indices, alpha = build_palette_image(art)
-    data = bmp_bytes(palette, indices)
-    first, palette = check_bmp(data, alpha)
+    data = splash_file(palette, indices)
+    palette, checked = read_splash(data)
+    first = checked[(HEIGHT - 1) * WIDTH]
+    # The first pixel's entry is the page's alone.
+    assert all(alpha[i] == 0 for i, index in enumerate(checked) if index == first)
     with open(BMP_PATH, "wb") as f:
         f.write(data)
     return first, palette
@@ -297,16 +203,8 @@ def make_splash():
 
 # --- Icon -----------------------------------------------------------------
 
-ICON_SIZE = 32
-VGA_PALETTE = [
-    (0, 0, 0), (128, 0, 0), (0, 128, 0), (128, 128, 0),
-    (0, 0, 128), (128, 0, 128), (0, 128, 128), (192, 192, 192),
-    (128, 128, 128), (255, 0, 0), (0, 255, 0), (255, 255, 0),
-    (0, 0, 255), (255, 0, 255), (0, 255, 255), (255, 255, 255),
-]
 VGA_BLACK, VGA_NAVY, VGA_TEAL, VGA_SILVER = 0, 4, 6, 7
 VGA_GREY, VGA_AQUA, VGA_WHITE = 8, 14, 15
-TRANSPARENT = None
 
 
 def disc_pixel(x, y):
@@ -331,51 +229,10 @@ def disc_pixel(x, y):
     return VGA_SILVER
 
 
-def ico_bytes():
-    """Encode a single 32x32 4-bit icon with an AND transparency mask."""
-    grid = [[disc_pixel(x, y) for x in range(ICON_SIZE)]
-            for y in range(ICON_SIZE)]
-    xor_rows, and_rows = [], []
-    for row in reversed(grid):                       # bottom-up
-        nibbles = [VGA_BLACK if c is TRANSPARENT else c for c in row]
-        xor_rows.append(bytes(a << 4 | b
-                              for a, b in zip(nibbles[0::2], nibbles[1::2])))
-        bits = 0
-        for c in row:
-            bits = bits << 1 | (c is TRANSPARENT)
-        and_rows.append(bits.to_bytes(ICON_SIZE // 8, "big"))
-    info = struct.pack("<IiiHHIIiiII", 40, ICON_SIZE, ICON_SIZE * 2, 1, 4, 0,
-                       0, 0, 0, 0, 0)
-    table = b"".join(struct.pack("<BBBB", b, g, r, 0)
-                     for r, g, b in VGA_PALETTE)
-    image = info + table + b"".join(xor_rows) + b"".join(and_rows)
-    icondir = struct.pack("<HHH", 0, 1, 1)
-    entry = struct.pack("<BBBBHHII", ICON_SIZE, ICON_SIZE, 16, 0, 1, 4,
-                        len(image), 6 + 16)
-    return icondir + entry + image
-
-
-def check_ico(data):
-    """Fail loudly unless the icon is exactly in the intended format."""
-    assert len(data) == 766, len(data)
-    assert struct.unpack_from("<HHH", data, 0) == (0, 1, 1)
-    assert struct.unpack_from("<BBBBHHII", data, 6) == \
-        (32, 32, 16, 0, 1, 4, 744, 22)
-    fields = struct.unpack_from("<IiiHHIIiiII", data, 22)
-    assert fields[:6] == (40, 32, 64, 1, 4, 0), fields
-    assert fields[6] in (0, 640)
-    assert len(data) - 22 == 40 + 64 + 512 + 128 == 744
-    table = data[62:62 + 64]
-    assert [(table[i + 2], table[i + 1], table[i]) for i in range(0, 64, 4)] \
-        == VGA_PALETTE
-    and_mask = data[22 + 40 + 64 + 512:]
-    for row in (and_mask[:4], and_mask[-4:]):        # bottom and top rows
-        assert row[0] & 0x80 and row[3] & 0x01         # corners transparent
-
-
 def make_icon():
-    data = ico_bytes()
-    check_ico(data)
+    grid = [[disc_pixel(x, y) for x in range(ICON_SIZE)] for y in range(ICON_SIZE)]
+    data = icon_file(grid)
+    read_icon(data)
     with open(ICO_PATH, "wb") as f:
         f.write(data)
 

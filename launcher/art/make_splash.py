@@ -1,0 +1,279 @@
+#!/usr/bin/python3
+"""Turns a picture into the launcher's splash resource, with previews.
+
+    make_splash.py [--setting NAME] [--previews DIR] PICTURE OUTPUT.bmp
+
+A BMP that already is a launcher splash is taken byte for byte. Any other
+picture (PNG, JPEG, BMP, ...) of at least 50 x 50 pixels is fitted whole
+into 590 x 369 with a Lanczos filter and padded with its page colour, the
+colour most common along its edge. The backdrop (the pixels of about that
+colour that reach the edge, and the padding) gets the first table entry:
+it is the first pixel's, and after a system colour change the loader gives
+it the 3-D face colour. The 3-D panel that the buttons stand on is laid in
+the loader's three greys, which are nudged off every other colour. The
+rest is quantised to 252 colours, dithered where the picture is smooth
+and left undithered on edges and text, so that lettering stays crisp.
+
+With --previews, writes splash.png and splash-after-colour-change.png: the
+picture as the launcher shows it in the Windows Standard colours, and after
+a change to a dark scheme. Refusals name the setting and the rule; then no
+file is written.
+"""
+import argparse
+import os
+import sys
+
+from PIL import Image, ImageChops, ImageDraw, ImageFilter, ImageFont, features
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+from artformat import (ART_COLOURS, DONT_BUTTON, GREYS, GREY_FACE,  # noqa: E402
+                       GREY_LIGHT, GREY_SHADOW, HEIGHT, INDEX_PAGE, PALETTE_SIZE, PANEL,
+                       RESERVED_ENTRIES, START_BUTTON, UNUSED_ENTRY, WIDTH, ArtError, nudge,
+                       open_picture, panel_role, png_bytes, read_splash, splash_file, write_files)
+
+MINIMUM_SIDE = 50
+# How far (per channel) a pixel may stray from the page colour and still
+# be backdrop: JPEG noise on a plain page stays within it.
+PAGE_TOLERANCE = 8
+# An edge in the luminance at least this strong keeps its pixels undithered.
+EDGE_THRESHOLD = 24
+SOFT_ENLARGEMENT = 2.0
+
+# System colours of the previews: (3-D face, light, shadow, window).
+STANDARD_SCHEME = {"face": GREY_FACE, "light": GREY_LIGHT, "shadow": GREY_SHADOW,
+                   "window": (255, 255, 255), "text": (0, 0, 0), "highlight": (255, 255, 255),
+                   "dark": (0, 0, 0)}
+DARK_SCHEME = {"face": (48, 48, 56), "light": (80, 80, 88), "shadow": (24, 24, 28),
+               "window": (0, 0, 0), "text": (255, 255, 255), "highlight": (112, 112, 120),
+               "dark": (0, 0, 0)}
+PREVIEW_FIRST = "splash.png"
+PREVIEW_AFTER = "splash-after-colour-change.png"
+BUTTON_FONT = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
+BUTTON_FONT_SIZE = 11
+
+
+def page_colour(picture):
+    """The colour most common along the picture's edge."""
+    width, height = picture.size
+    counts = {}
+    load = picture.load()
+    edge = [(x, y) for x in range(width) for y in (0, height - 1)] + \
+        [(x, y) for y in range(1, height - 1) for x in (0, width - 1)]
+    for xy in edge:
+        colour = load[xy][:3]
+        counts[colour] = counts.get(colour, 0) + 1
+    return max(counts, key=lambda c: (counts[c], c))
+
+
+def fit(picture, page):
+    """Scales the picture whole into the splash size and centres it on
+    the page colour; returns the canvas, the scale and the placed box."""
+    width, height = picture.size
+    scale = min(WIDTH / width, HEIGHT / height)
+    size = (max(1, min(WIDTH, round(width * scale))), max(1, min(HEIGHT, round(height * scale))))
+    # Premultiplied, so transparent pixels lend no colour to their edges.
+    scaled = picture.convert("RGBa").resize(size, Image.LANCZOS).convert("RGBA")
+    flat = Image.new("RGB", size, page)
+    flat.paste(scaled, (0, 0), scaled)
+    canvas = Image.new("RGB", (WIDTH, HEIGHT), page)
+    box = ((WIDTH - size[0]) // 2, (HEIGHT - size[1]) // 2)
+    canvas.paste(flat, box)
+    return canvas, scale, box + (box[0] + size[0], box[1] + size[1])
+
+
+def backdrop_mask(canvas, page):
+    """255 where the pixel is within the tolerance of the page colour and
+    joined to the picture's edge through such pixels, else 0."""
+    difference = ImageChops.difference(canvas, Image.new("RGB", canvas.size, page))
+    red, green, blue = difference.split()
+    near = ImageChops.lighter(ImageChops.lighter(red, green), blue)
+    near = near.point(lambda v: 255 if v <= PAGE_TOLERANCE else 0)
+    # A frame of near pixels round the picture joins every edge pixel to one
+    # start point for the fill.
+    framed = Image.new("L", (WIDTH + 2, HEIGHT + 2), 255)
+    framed.paste(near, (1, 1))
+    ImageDraw.floodfill(framed, (0, 0), 128)
+    reached = framed.crop((1, 1, WIDTH + 1, HEIGHT + 1))
+    return reached.point(lambda v: 255 if v == 128 else 0)
+
+
+def art_palette(canvas, taken):
+    """Up to 252 colours for the picture; exact when it has no more, else
+    from libimagequant (median cut where PIL lacks it)."""
+    colours = canvas.getcolors(ART_COLOURS)
+    if colours is not None:
+        palette = [colour for _, colour in sorted(colours, key=lambda c: (-c[0], c[1]))]
+        exact = True
+    else:
+        method = Image.Quantize.LIBIMAGEQUANT if features.check_feature("libimagequant") \
+            else Image.Quantize.MEDIANCUT
+        quantised = canvas.quantize(ART_COLOURS, method=method, dither=Image.Dither.NONE)
+        raw = quantised.getpalette()[:3 * ART_COLOURS]
+        palette = [tuple(raw[i:i + 3]) for i in range(0, len(raw), 3)]
+        exact = False
+    nudged = [nudge(colour, taken) for colour in palette]
+    return nudged, exact, sum(a != b for a, b in zip(palette, nudged))
+
+
+def map_colours(canvas, palette, exact):
+    """Indexes of the palette for every pixel: Floyd-Steinberg in smooth
+    areas, nearest colour on edges (and everywhere when exact)."""
+    table = Image.new("P", (1, 1))
+    padded = palette + [palette[0]] * (PALETTE_SIZE - len(palette))
+    table.putpalette([c for colour in padded for c in colour])
+    plain = canvas.quantize(palette=table, dither=Image.Dither.NONE)
+    if exact:
+        return plain.tobytes(), None
+    dithered = canvas.quantize(palette=table, dither=Image.Dither.FLOYDSTEINBERG)
+    edges = canvas.convert("L").filter(ImageFilter.FIND_EDGES).filter(ImageFilter.MaxFilter(3))
+    crisp = edges.point(lambda v: 255 if v >= EDGE_THRESHOLD else 0)
+    return Image.composite(plain, dithered, crisp).tobytes(), crisp.tobytes()
+
+
+def convert(picture, say):
+    """The splash file (bytes) for an RGBA picture."""
+    flat = Image.new("RGB", picture.size, (255, 255, 255))
+    flat.paste(picture, (0, 0), picture)
+    page = nudge(page_colour(flat), GREYS)
+    canvas, scale, box = fit(picture, page)
+    backdrop = backdrop_mask(canvas, page).tobytes()
+
+    palette, exact, nudged = art_palette(canvas, GREYS + (page,))
+    mapped, crisp = map_colours(canvas, palette, exact)
+
+    indices = bytearray(WIDTH * HEIGHT)
+    covered = art = dithered = 0
+    for i in range(WIDTH * HEIGHT):
+        x, y = i % WIDTH, i // WIDTH
+        role = panel_role(x, y)
+        if role is not None:
+            indices[i] = role
+            covered += not backdrop[i]
+        elif backdrop[i]:
+            indices[i] = INDEX_PAGE
+        else:
+            indices[i] = RESERVED_ENTRIES + mapped[i]
+            art += 1
+            dithered += crisp is not None and not crisp[i]
+    first = (HEIGHT - 1) * WIDTH
+    corner_is_page = bool(backdrop[first])
+    indices[first] = INDEX_PAGE
+
+    table = [page, GREY_FACE, GREY_LIGHT, GREY_SHADOW] + palette
+    table += [UNUSED_ENTRY] * (PALETTE_SIZE - len(table))
+
+    width, height = picture.size
+    if (box[2] - box[0], box[3] - box[1]) == (WIDTH, HEIGHT):
+        say(f"{width} x {height} scaled to {WIDTH} x {HEIGHT}")
+    else:
+        say(f"{width} x {height} scaled to {box[2] - box[0]} x {box[3] - box[1]} and padded "
+            f"with the page colour {page}")
+    if scale > SOFT_ENLARGEMENT:
+        say(f"warning: enlarged {scale:.1f} times, it will look soft; "
+            f"a picture of {WIDTH} x {HEIGHT} stays sharp")
+    share = 100.0 * backdrop.count(255) / len(backdrop)
+    if corner_is_page:
+        say(f"backdrop: {share:.0f}% of the picture in {page}; after a system colour change "
+            "it shows the user's 3-D face colour")
+    else:
+        say("warning: the bottom-left corner is no plain backdrop: its one pixel takes the page "
+            f"entry {page}, and a colour change recolours "
+            f"{'only that pixel' if share == 0 else f'{share:.0f}% of the picture'}")
+    say(f"{'exact colours' if exact else 'quantised to 252 colours'}"
+        f"{f', dithered on {100.0 * dithered / art:.0f}% of the art' if dithered else ''}"
+        f"{f', {nudged} nudged off the 3-D greys and the page colour' if nudged else ''}")
+    if covered:
+        left, top, right, bottom = PANEL
+        say(f"warning: {covered} pixels of art lie under the button panel (x {left} to {right - 1}, "
+            f"y {top} to {bottom - 1}) and are covered")
+    return splash_file(table, bytes(indices))
+
+
+# --- Previews ---------------------------------------------------------------
+
+def shown_palette(palette, first, scheme, after_change):
+    """The table as the loader leaves it: the greys in the scheme's 3-D
+    colours and, on the reload after a colour change, the first pixel's
+    entry in the 3-D face colour (LR_LOADTRANSPARENT together with
+    LR_LOADMAP3DCOLORS takes the face colour, not the window colour)."""
+    shown = []
+    for index, colour in enumerate(palette):
+        colour = {GREY_FACE: scheme["face"], GREY_LIGHT: scheme["light"],
+                  GREY_SHADOW: scheme["shadow"]}.get(colour, colour)
+        if after_change and index == first:
+            colour = scheme["face"]
+        shown.append(colour)
+    return shown
+
+
+def draw_button(draw, box, text, scheme, font, default):
+    """A push button in the classic look, near enough to judge the layout."""
+    left, top, right, bottom = box
+    right, bottom = right - 1, bottom - 1
+    draw.rectangle((left, top, right, bottom), fill=scheme["face"])
+    if default:
+        draw.rectangle((left, top, right, bottom), outline=scheme["dark"])
+        left, top, right, bottom = left + 1, top + 1, right - 1, bottom - 1
+    draw.line((left, bottom, left, top, right, top), fill=scheme["highlight"])
+    draw.line((left, bottom, right, bottom, right, top), fill=scheme["dark"])
+    draw.line((left + 1, bottom - 1, right - 1, bottom - 1, right - 1, top + 1), fill=scheme["shadow"])
+    centre = ((box[0] + box[2]) // 2, (box[1] + box[3]) // 2)
+    draw.text(centre, text, fill=scheme["text"], font=font, anchor="mm")
+
+
+def preview(palette, indices, scheme, after_change):
+    """The picture as the launcher shows it, buttons included."""
+    first = indices[(HEIGHT - 1) * WIDTH]
+    image = Image.frombytes("P", (WIDTH, HEIGHT), indices)
+    image.putpalette([c for colour in shown_palette(palette, first, scheme, after_change)
+                      for c in colour])
+    image = image.convert("RGB")
+    draw = ImageDraw.Draw(image)
+    font = ImageFont.truetype(BUTTON_FONT, BUTTON_FONT_SIZE)
+    draw_button(draw, START_BUTTON, "Start Install", scheme, font, True)
+    draw_button(draw, DONT_BUTTON, "Don't Install", scheme, font, False)
+    return image
+
+
+def parse_arguments():
+    parser = argparse.ArgumentParser(description="Turns a picture into the launcher's splash.")
+    parser.add_argument("--setting", default="TARNELL_SPLASH",
+                        help="the setting named in messages (default: TARNELL_SPLASH)")
+    parser.add_argument("--previews", metavar="DIR", help=f"write {PREVIEW_FIRST} and "
+                        f"{PREVIEW_AFTER} into DIR")
+    parser.add_argument("picture")
+    parser.add_argument("output")
+    return parser.parse_args()
+
+
+def main():
+    arguments = parse_arguments()
+
+    def say(text):
+        print(f"{arguments.setting}: {text}")
+
+    try:
+        with open(arguments.picture, "rb") as source:
+            data = source.read()
+        palette, indices = read_splash(data)
+        say(f"{arguments.picture} is a launcher splash already: taken as it is")
+    except (ArtError, OSError):
+        data = convert(open_picture(arguments.picture, MINIMUM_SIDE), say)
+        palette, indices = read_splash(data)
+
+    outputs = {arguments.output: data}
+    if arguments.previews:
+        outputs[os.path.join(arguments.previews, PREVIEW_FIRST)] = \
+            png_bytes(preview(palette, indices, STANDARD_SCHEME, False))
+        outputs[os.path.join(arguments.previews, PREVIEW_AFTER)] = \
+            png_bytes(preview(palette, indices, DARK_SCHEME, True))
+    write_files(outputs)
+
+
+if __name__ == "__main__":
+    try:
+        main()
+    except ArtError as error:
+        print(f"{parse_arguments().setting}: refused: {error}", file=sys.stderr)
+        sys.exit(1)

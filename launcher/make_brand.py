@@ -1,0 +1,160 @@
+#!/usr/bin/python3
+"""Checks the launcher's brand texts and writes what the build takes from
+them: brand.h (the product word, the version text and numbers, the company
+and copyright lines, as C and resource-script strings in Windows-1252) and
+the disc's AUTORUN.INF.
+
+    make_brand.py --product WORD --version A.B.C --company TEXT
+                  --copyright TEXT [--names cmake|options] [--output DIR]
+
+Without --output it only checks. A refusal names the setting and the rule
+and writes nothing. --names chooses how settings are named in messages:
+as the CMake cache variables (TARNELL_PRODUCT) or as the disc command's
+options (--product).
+"""
+import argparse
+import os
+import re
+import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "art"))
+from artformat import write_files  # noqa: E402
+
+ENCODING = "cp1252"
+# The window title " WORD CD-ROM Autorun Program (NAME vVERSION)" lives in
+# an 80-character buffer. With the longest 8.3 file name (12 characters)
+# the fixed text, the word and the version may take 79 - 12 characters.
+TITLE_SIZE = 80
+LONGEST_DOS_NAME = len("ABCDEFGH.EXE")
+TITLE_FIXED = len("  CD-ROM Autorun Program ( v)")
+WORD_AND_VERSION_LIMIT = TITLE_SIZE - 1 - LONGEST_DOS_NAME - TITLE_FIXED     # 38
+VERSION_PATTERN = re.compile(r"^([0-9]+)\.([0-9]+)\.([0-9]+)$")
+VERSION_PART_LIMIT = 0xFFFF
+
+SETTINGS = {"product": ("TARNELL_PRODUCT", "--product"),
+            "version": ("TARNELL_VERSION", "--version"),
+            "company": ("TARNELL_COMPANY", "--company"),
+            "copyright": ("TARNELL_COPYRIGHT", "--copyright")}
+
+
+class Refusal(Exception):
+    def __init__(self, setting, rule, value):
+        super().__init__(f"{setting}: refused: {rule}: {value!r}")
+
+
+def windows_1252(setting, text):
+    """The text's bytes in Windows-1252; refuses characters outside it and
+    control characters."""
+    try:
+        data = text.encode(ENCODING)
+    except UnicodeEncodeError as error:
+        raise Refusal(setting, "the text must be printable Windows-1252; "
+                      f"{text[error.start]!r} is not in it", text) from None
+    bad = [c for c in text if ord(c) < 0x20 or ord(c) == 0x7F]
+    if bad:
+        raise Refusal(setting, f"the text must be printable Windows-1252; {bad[0]!r} is a "
+                      "control character", text)
+    return data
+
+
+def check_product(setting, word):
+    data = windows_1252(setting, word)
+    if not word.strip():
+        raise Refusal(setting, "the product word is empty", word)
+    if word != word.strip():
+        raise Refusal(setting, "the product word has no spaces at its ends", word)
+    if "\\" in word:
+        raise Refusal(setting, "the product word holds no backslash, which a mutex name may not "
+                      "hold", word)
+    if "%" in word:
+        raise Refusal(setting, "the product word holds no percent sign: the title is a format "
+                      "text", word)
+    return data
+
+
+def check_version(setting, text):
+    """The three numbers of A.B.C, each 0 to 65535."""
+    match = VERSION_PATTERN.match(text)
+    if not match:
+        raise Refusal(setting, "the version is three dot-separated decimal numbers, as 2.31.005",
+                      text)
+    numbers = [int(part) for part in match.groups()]
+    if max(numbers) > VERSION_PART_LIMIT:
+        raise Refusal(setting, f"each number of the version is at most {VERSION_PART_LIMIT}", text)
+    return numbers
+
+
+def c_string(data):
+    """A C and resource-script string literal of Windows-1252 bytes: what
+    is not plain ASCII, and the quote and backslash, as 3-digit octal."""
+    return '"' + "".join(chr(b) if 0x20 <= b < 0x7F and b not in b'"\\' else f"\\{b:03o}"
+                         for b in data) + '"'
+
+
+def brand_header(product, version, numbers, company, copyright_):
+    lines = [
+        "/* The launcher's brand, written by make_brand.py from the build settings. */",
+        "#ifndef LAUNCHER_BRAND_H",
+        "#define LAUNCHER_BRAND_H",
+        "",
+        f"#define TARNELL_PRODUCT_NAME  {c_string(product)}",
+        f"#define TARNELL_DESCRIPTION   {c_string(product + b' CD-ROM Autorun Program')}",
+        f"#define TARNELL_VERSION_TEXT  {c_string(version)}",
+        "/* Version block: A.B.C is A.B.0.C. */",
+        f"#define TARNELL_VERSION_MAJOR {numbers[0]}",
+        f"#define TARNELL_VERSION_MINOR {numbers[1]}",
+        "#define TARNELL_VERSION_BUILD 0",
+        f"#define TARNELL_VERSION_PATCH {numbers[2]}",
+        f"#define TARNELL_COMPANY_NAME  {c_string(company)}",
+        f"#define TARNELL_COPYRIGHT     {c_string(copyright_)}",
+        "",
+        "#endif",
+        "",
+    ]
+    return "\n".join(lines).encode("ascii")
+
+
+def autorun_inf(product, version):
+    lines = [b"[autorun]", b"open=TARNELL.EXE", b"icon=TARNELL.EXE,0",
+             b"label=" + product + b" " + version, b""]
+    return b"\r\n".join(lines)
+
+
+def check_brand(product, version, company, copyright_, names="cmake"):
+    """Checks the four texts; returns the files to write, by name."""
+    name = {key: pair[0 if names == "cmake" else 1] for key, pair in SETTINGS.items()}
+    product_bytes = check_product(name["product"], product)
+    numbers = check_version(name["version"], version)
+    if len(product) + len(version) > WORD_AND_VERSION_LIMIT:
+        raise Refusal(name["product"], f"the product word and the version take at most "
+                      f"{WORD_AND_VERSION_LIMIT} characters together, so that the title of a "
+                      f"launcher with an 8.3 name fits its {TITLE_SIZE}-character buffer; with "
+                      f"version {version} the word takes at most "
+                      f"{max(0, WORD_AND_VERSION_LIMIT - len(version))}", product)
+    company_bytes = windows_1252(name["company"], company)
+    copyright_bytes = windows_1252(name["copyright"], copyright_)
+    version_bytes = version.encode("ascii")
+    return {"brand.h": brand_header(product_bytes, version_bytes, numbers, company_bytes,
+                                    copyright_bytes),
+            "AUTORUN.INF": autorun_inf(product_bytes, version_bytes)}
+
+
+def main():
+    parser = argparse.ArgumentParser(description="Checks the launcher's brand texts.")
+    for key in SETTINGS:
+        parser.add_argument("--" + key, required=True)
+    parser.add_argument("--names", choices=("cmake", "options"), default="cmake")
+    parser.add_argument("--output", metavar="DIR")
+    arguments = parser.parse_args()
+    files = check_brand(arguments.product, arguments.version, arguments.company,
+                        arguments.copyright, arguments.names)
+    if arguments.output:
+        write_files({os.path.join(arguments.output, name): data for name, data in files.items()})
+
+
+if __name__ == "__main__":
+    try:
+        main()
+    except Refusal as refusal:
+        print(refusal, file=sys.stderr)
+        sys.exit(1)
