@@ -10,7 +10,13 @@ its sources (ISO 9660 name, Joliet name, bytes), and only then renamed to
 the output. The same inputs give the same bytes: every date is one fixed
 time (SOURCE_DATE_EPOCH, or else the time of the project's last commit).
 
-Run through scripts/make-disc.sh, which builds the launcher first.
+The launcher is built first, in build/disc, with the brand given by the
+options (--product, --version, --company, --copyright, --splash, --icon;
+the KELMORA brand where they are left out); --previews DIR also writes the
+splash and icon previews there. A refused brand stops the build, and then
+no image is made.
+
+Run through scripts/make-disc.sh, which sets up the machine first.
 """
 import argparse
 import concurrent.futures
@@ -21,12 +27,15 @@ import subprocess
 import sys
 import tempfile
 import time
+import unicodedata
 import zlib
 
 import pycdlib
 
 PROJECT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-BUILD = os.path.join(PROJECT, "build", "default")
+BUILD = os.path.join(PROJECT, "build", "disc")
+BRAND_OPTIONS = ("product", "version", "company", "copyright", "splash", "icon")
+PREVIEWS = ("splash.png", "splash-after-colour-change.png", "icon.png")
 
 SECTOR = 2048
 CHUNK = 4 << 20
@@ -59,10 +68,17 @@ class Refusal(Exception):
         super().__init__(f"{rule}: {value}")
 
 
-def map_label(text):
+def map_label(text, loose=False):
     """Upper-cases a label and turns spaces, hyphens and dots into
-    underscores; refuses what is left outside A-Z, 0-9 and _."""
+    underscores; refuses what is left outside A-Z, 0-9 and _. A loose label
+    (one taken from the product's name) loses its accents instead, and
+    other characters become underscores."""
     label = text.upper()
+    if loose:
+        label = "".join(c for c in unicodedata.normalize("NFKD", label)
+                        if not unicodedata.combining(c))
+        label = "".join(c if LABEL_PATTERN.match(c) or c in LABEL_SEPARATORS else "_"
+                        for c in label)[:LABEL_LIMIT]
     for separator in LABEL_SEPARATORS:
         label = label.replace(separator, "_")
     if not label:
@@ -339,25 +355,95 @@ def parse_arguments():
     parser.add_argument("--label", metavar="TEXT",
                         help="the volume label (default: the label of AUTORUN.INF)")
     parser.add_argument("--output", metavar="FILE",
-                        help="the image (default: build/default/kelmora.iso)")
-    parser.add_argument("--launcher", metavar="EXE", default=os.path.join(BUILD, "disc", LAUNCHER_NAME),
-                        help=argparse.SUPPRESS)
-    parser.add_argument("--autorun", metavar="INF", default=os.path.join(BUILD, "disc", AUTORUN_NAME),
-                        help=argparse.SUPPRESS)
+                        help="the image (default: build/disc/PRODUCT.iso, the product word in "
+                             "lower case)")
+    brand = parser.add_argument_group(
+        "the launcher's brand (default: KELMORA's); see the README for the rules")
+    brand.add_argument("--product", metavar="WORD", help="the product word of the title")
+    brand.add_argument("--version", metavar="A.B.C", help="the version text")
+    brand.add_argument("--company", metavar="TEXT", help="the version block's company name")
+    brand.add_argument("--copyright", metavar="TEXT", help="the version block's copyright line")
+    brand.add_argument("--splash", metavar="PICTURE", help="the splash picture (PNG, JPEG, BMP, ...)")
+    brand.add_argument("--icon", metavar="PICTURE", help="the icon picture")
+    brand.add_argument("--previews", metavar="DIR",
+                       help="write " + ", ".join(PREVIEWS) + " into DIR")
+    # The tests give a built launcher and AUTORUN.INF instead of a brand.
+    parser.add_argument("--launcher", metavar="EXE", help=argparse.SUPPRESS)
+    parser.add_argument("--autorun", metavar="INF", help=argparse.SUPPRESS)
     return parser.parse_args()
+
+
+def build_launcher(arguments):
+    """Builds the branded launcher and AUTORUN.INF in build/disc; returns
+    their paths and the product word. Settings left out are reset to their
+    defaults, so nothing carries over from an earlier run."""
+    settings = []
+    for option in BRAND_OPTIONS:
+        value = getattr(arguments, option)
+        name = "TARNELL_" + option.upper()
+        if value is None:
+            settings.append("-U" + name)
+        else:
+            if option in ("splash", "icon"):
+                value = os.path.abspath(value)
+            settings.append(f"-D{name}={value}")
+    commands = [["cmake", "--preset", "disc", "-DTARNELL_BRAND_NAMES=options"] + settings,
+                ["cmake", "--build", "--preset", "disc", "--target", "disc", "previews"]]
+    for command in commands:
+        result = subprocess.run(command, cwd=PROJECT, capture_output=True, text=True)
+        if result.returncode != 0:
+            output = (result.stdout + result.stderr).splitlines()
+            refusals = [line.strip() for line in output if ": refused: " in line]
+            for line in refusals or output:
+                print(line, file=sys.stderr)
+            raise Refusal("the launcher's brand was refused" if refusals
+                          else "the launcher could not be built", " ".join(command))
+    with open(os.path.join(BUILD, "CMakeCache.txt"), encoding="utf-8") as cache:
+        product = next(line.split("=", 1)[1].rstrip("\n") for line in cache
+                       if line.startswith("TARNELL_PRODUCT:"))
+    folder = os.path.join(BUILD, "disc")
+    return os.path.join(folder, LAUNCHER_NAME), os.path.join(folder, AUTORUN_NAME), product
+
+
+def copy_previews(folder):
+    os.makedirs(folder, exist_ok=True)
+    for name in PREVIEWS:
+        with open(os.path.join(BUILD, "brand", "tarnell", "previews", name), "rb") as source:
+            data = source.read()
+        with open(os.path.join(folder, name), "wb") as target:
+            target.write(data)
+    print(f"previews: {', '.join(os.path.join(folder, name) for name in PREVIEWS)}")
+
+
+def image_name(product):
+    """The product word as a file name: lower case, other than letters and
+    digits as hyphens."""
+    slug = re.sub(r"[^a-z0-9]+", "-", product.lower()).strip("-")
+    return (slug or "disc") + ".iso"
 
 
 def main():
     arguments = parse_arguments()
     installer = arguments.installer or os.path.join(BUILD, "sample-installer")
-    output = os.path.abspath(arguments.output or os.path.join(BUILD, "kelmora.iso"))
+    if arguments.label is not None:
+        map_label(arguments.label)
+    epoch = image_epoch()
+    # A given installer folder is checked before anything is built.
+    scanned = scan_installer(installer) if arguments.installer is not None else None
 
+    if arguments.launcher is None or arguments.autorun is None:
+        arguments.launcher, arguments.autorun, product = build_launcher(arguments)
+    else:
+        product = "kelmora"
     for path, what in ((arguments.launcher, "launcher"), (arguments.autorun, "AUTORUN.INF")):
         if not os.path.isfile(path):
             raise Refusal(f"the {what} is not built", path)
-    label = map_label(arguments.label if arguments.label is not None else autorun_label(arguments.autorun))
-    epoch = image_epoch()
-    files, folders = scan_installer(installer)
+    if arguments.previews:
+        copy_previews(arguments.previews)
+    output = os.path.abspath(arguments.output or os.path.join(BUILD, image_name(product)))
+    label = map_label(arguments.label) if arguments.label is not None \
+        else map_label(autorun_label(arguments.autorun), loose=True)
+    files, folders = scanned or scan_installer(installer)
     real_installer = os.path.realpath(installer)
     output_folder = os.path.dirname(output)
     if not os.path.isdir(output_folder):

@@ -80,3 +80,61 @@ DWORD CloseWithAltF4(LauncherRun &run)
     PressKey(run.window, VK_F4, VK_MENU);
     return FinishLauncher(run);
 }
+
+#define COLOURS_KEY "Control Panel\\Colors"
+
+static std::string ReadColour(const std::string &name)
+{
+    char value[64] = "";
+    DWORD size = sizeof(value);
+    RegGetValueA(HKEY_CURRENT_USER, COLOURS_KEY, name.c_str(), RRF_RT_REG_SZ, NULL, value, &size);
+    return value;
+}
+
+static void WriteColour(const std::string &name, const std::string &value)
+{
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, COLOURS_KEY, 0, NULL, 0, KEY_SET_VALUE, NULL, &key,
+                        NULL) != ERROR_SUCCESS)
+        return;
+    if (value.empty())
+        RegDeleteValueA(key, name.c_str());
+    else
+        RegSetValueExA(key, name.c_str(), 0, REG_SZ, (const BYTE *)value.c_str(), (DWORD)value.size() + 1);
+    RegCloseKey(key);
+}
+
+UserColours::UserColours(std::initializer_list<std::pair<const char *, const char *>> colours)
+{
+    for (const auto &colour : colours)
+    {
+        saved.emplace_back(colour.first, ReadColour(colour.first));
+        WriteColour(colour.first, colour.second);
+    }
+}
+
+UserColours::~UserColours()
+{
+    for (const auto &colour : saved)
+        WriteColour(colour.first, colour.second);
+}
+
+std::vector<BYTE> VersionData(const std::string &path)
+{
+    DWORD handle = 0;
+    DWORD size = GetFileVersionInfoSizeA(path.c_str(), &handle);
+    std::vector<BYTE> data(size);
+    if (!size || !GetFileVersionInfoA(path.c_str(), 0, size, data.data()))
+        data.clear();
+    return data;
+}
+
+std::string VersionString(std::vector<BYTE> &data, const char *name)
+{
+    std::string query = std::string("\\StringFileInfo\\040904E4\\") + name;
+    char *value = NULL;
+    UINT length = 0;
+    if (data.empty() || !VerQueryValueA(data.data(), query.c_str(), (void **)&value, &length) || !value)
+        return "<missing>";
+    return value;
+}

@@ -68,6 +68,25 @@ struct MessageBoxSeen
 };
 MessageBoxSeen AnswerMessageBox(DWORD processId);
 
+/* The user's colours (names as under HKCU\Control Panel\Colors, values
+ * "R G B"), set in the registry where the system reads them when a
+ * program starts; the old values come back when the object goes. */
+class UserColours
+{
+public:
+    UserColours(std::initializer_list<std::pair<const char *, const char *>> colours);
+    ~UserColours();
+
+private:
+    std::vector<std::pair<std::string, std::string>> saved;
+};
+
+/* A program's version block (empty when it has none), and one string of
+ * its English (United States), code page 1252 table ("<missing>" when
+ * absent). */
+std::vector<BYTE> VersionData(const std::string &path);
+std::string VersionString(std::vector<BYTE> &data, const char *name);
+
 /* Waits for the process to end and releases it. */
 DWORD FinishLauncher(LauncherRun &run);
 /* Closes the window with Alt+F4 and returns the exit code. */

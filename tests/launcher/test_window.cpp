@@ -167,51 +167,10 @@ TEST_F(LauncherWindow, MinimisesAndRestoresButKeepsItsSize)
 #define PANEL_X  (16 + 276)
 #define PANEL_Y  (16 + 204)
 
-/* The user's colours for windows and 3-D faces, set in the registry where
- * the system reads them when a program starts. */
-class UserColours
-{
-public:
-    UserColours(const char *window, const char *face)
-    {
-        saved[0] = Read("Window");
-        saved[1] = Read("ButtonFace");
-        Write("Window", window);
-        Write("ButtonFace", face);
-    }
-    ~UserColours()
-    {
-        Write("Window", saved[0]);
-        Write("ButtonFace", saved[1]);
-    }
-
-private:
-    static std::string Read(const char *name)
-    {
-        char value[64] = "";
-        DWORD size = sizeof(value);
-        RegGetValueA(HKEY_CURRENT_USER, "Control Panel\\Colors", name, RRF_RT_REG_SZ, NULL, value, &size);
-        return value;
-    }
-    static void Write(const char *name, const std::string &value)
-    {
-        HKEY key;
-        if (RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Colors", 0, NULL, 0, KEY_SET_VALUE,
-                            NULL, &key, NULL) != ERROR_SUCCESS)
-            return;
-        if (value.empty())
-            RegDeleteValueA(key, name);
-        else
-            RegSetValueExA(key, name, 0, REG_SZ, (const BYTE *)value.c_str(), (DWORD)value.size() + 1);
-        RegCloseKey(key);
-    }
-    std::string saved[2];
-};
-
 TEST(LauncherColours, ColourChangeReloadsThePictureWithTheFirstPixelReplaced)
 {
     const COLORREF window = RGB(10, 120, 200), face = RGB(200, 180, 120);
-    UserColours colours("10 120 200", "200 180 120");
+    UserColours colours({ { "Window", "10 120 200" }, { "ButtonFace", "200 180 120" } });
     LauncherRun run = StartLauncher(FreshFolder("colours"));
     ASSERT_TRUE(run.window);
     SetForegroundWindow(run.window);
