@@ -68,6 +68,10 @@ class Refusal(Exception):
         super().__init__(f"{rule}: {value}")
 
 
+def without_accents(text):
+    return "".join(c for c in unicodedata.normalize("NFKD", text) if not unicodedata.combining(c))
+
+
 def map_label(text, loose=False):
     """Upper-cases a label and turns spaces, hyphens and dots into
     underscores; refuses what is left outside A-Z, 0-9 and _. A loose label
@@ -75,8 +79,7 @@ def map_label(text, loose=False):
     other characters become underscores."""
     label = text.upper()
     if loose:
-        label = "".join(c for c in unicodedata.normalize("NFKD", label)
-                        if not unicodedata.combining(c))
+        label = without_accents(label)
         label = "".join(c if LABEL_PATTERN.match(c) or c in LABEL_SEPARATORS else "_"
                         for c in label)[:LABEL_LIMIT]
     for separator in LABEL_SEPARATORS:
@@ -416,9 +419,9 @@ def copy_previews(folder):
 
 
 def image_name(product):
-    """The product word as a file name: lower case, other than letters and
-    digits as hyphens."""
-    slug = re.sub(r"[^a-z0-9]+", "-", product.lower()).strip("-")
+    """The product word as a file name: lower case without accents, other
+    than letters and digits as hyphens."""
+    slug = re.sub(r"[^a-z0-9]+", "-", without_accents(product.lower())).strip("-")
     return (slug or "disc") + ".iso"
 
 

@@ -36,6 +36,9 @@ MINIMUM_SIDE = 50
 # How far (per channel) a pixel may stray from the page colour and still
 # be backdrop: JPEG noise on a plain page stays within it.
 PAGE_TOLERANCE = 8
+# A picture has a backdrop when at least this share of its edge is of
+# about the page colour; a photograph or a gradient has none.
+BACKDROP_EDGE_SHARE = 0.25
 # An edge in the luminance at least this strong keeps its pixels undithered.
 EDGE_THRESHOLD = 24
 SOFT_ENLARGEMENT = 2.0
@@ -54,16 +57,18 @@ BUTTON_FONT_SIZE = 11
 
 
 def page_colour(picture):
-    """The colour most common along the picture's edge."""
+    """The colour most common along the picture's edge, and whether the
+    picture has a backdrop of about that colour."""
     width, height = picture.size
     counts = {}
     load = picture.load()
-    edge = [(x, y) for x in range(width) for y in (0, height - 1)] + \
-        [(x, y) for y in range(1, height - 1) for x in (0, width - 1)]
-    for xy in edge:
-        colour = load[xy][:3]
+    edge = [load[x, y][:3] for x in range(width) for y in (0, height - 1)] + \
+        [load[x, y][:3] for y in range(1, height - 1) for x in (0, width - 1)]
+    for colour in edge:
         counts[colour] = counts.get(colour, 0) + 1
-    return max(counts, key=lambda c: (counts[c], c))
+    page = max(counts, key=lambda c: (counts[c], c))
+    near = sum(max(abs(a - b) for a, b in zip(colour, page)) <= PAGE_TOLERANCE for colour in edge)
+    return page, near >= BACKDROP_EDGE_SHARE * len(edge)
 
 
 def fit(picture, page):
@@ -82,9 +87,15 @@ def fit(picture, page):
     return canvas, scale, box + (box[0] + size[0], box[1] + size[1])
 
 
-def backdrop_mask(canvas, page):
-    """255 where the pixel is within the tolerance of the page colour and
-    joined to the picture's edge through such pixels, else 0."""
+def backdrop_mask(canvas, page, box, plain):
+    """255 where the pixel is backdrop, else 0: the padding round the
+    placed picture and, when the picture has a plain backdrop, the pixels
+    within the tolerance of the page colour that are joined to the edge
+    through such pixels."""
+    if not plain:
+        mask = Image.new("L", canvas.size, 255)
+        mask.paste(0, box)
+        return mask
     difference = ImageChops.difference(canvas, Image.new("RGB", canvas.size, page))
     red, green, blue = difference.split()
     near = ImageChops.lighter(ImageChops.lighter(red, green), blue)
@@ -135,9 +146,10 @@ def convert(picture, say):
     """The splash file (bytes) for an RGBA picture."""
     flat = Image.new("RGB", picture.size, (255, 255, 255))
     flat.paste(picture, (0, 0), picture)
-    page = nudge(page_colour(flat), GREYS)
+    page, plain = page_colour(flat)
+    page = nudge(page, GREYS)
     canvas, scale, box = fit(picture, page)
-    backdrop = backdrop_mask(canvas, page).tobytes()
+    backdrop = backdrop_mask(canvas, page, box, plain).tobytes()
 
     palette, exact, nudged = art_palette(canvas, GREYS + (page,))
     mapped, crisp = map_colours(canvas, palette, exact)

@@ -117,6 +117,28 @@ class MakeDisc(unittest.TestCase):
         self.addCleanup(iso.close)
         self.assertEqual(iso.pvd.volume_creation_date.year, 2000)
 
+    def test_a_brands_label_loses_its_accents_and_a_refused_brand_builds_nothing(self):
+        autorun = os.path.join(self.work, "AUTORUN.INF")
+        with open(autorun, "wb") as out:
+            out.write(b"[autorun]\r\nopen=TARNELL.EXE\r\nlabel=H\xe9ron 4.2.17\r\n")
+        environment = dict(os.environ, TARNELL_AUTORUN=autorun)
+        result = subprocess.run(["/usr/bin/python3", MAKE_DISC, "--launcher", os.environ["TARNELL_LAUNCHER"],
+                                 "--autorun", autorun, "--installer", self.installer(),
+                                 "--output", self.output], capture_output=True, text=True, env=environment)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertIn("label HERON_4_2_17;", result.stdout)
+        os.unlink(self.output)
+
+        # Without a built launcher the command builds one of the brand: a
+        # refused text stops it before anything is built or written.
+        result = subprocess.run(["/usr/bin/python3", MAKE_DISC, "--installer", self.installer(),
+                                 "--version", "2.31", "--output", self.output],
+                                capture_output=True, text=True)
+        self.assertEqual(result.returncode, 1)
+        self.assertIn("--version: refused: the version is three dot-separated decimal numbers",
+                      " ".join(result.stderr.split()))
+        self.assertEqual(os.listdir(os.path.dirname(self.output)), [])
+
 
 if __name__ == "__main__":
     unittest.main()

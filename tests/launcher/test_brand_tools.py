@@ -1,0 +1,221 @@
+#!/usr/bin/python3
+"""The brand tools as the build runs them: the texts' checks and what they
+write, the splash and icon converters on pictures of other sizes and
+kinds, their refusals (which name the setting and the rule and write
+nothing), the committed art taken byte for byte, and a refused brand
+stopping CMake's configure step."""
+import os
+import shutil
+import struct
+import subprocess
+import tempfile
+import unittest
+
+from PIL import Image, ImageDraw
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+PROJECT = os.path.dirname(os.path.dirname(HERE))
+LAUNCHER = os.path.join(PROJECT, "launcher")
+ART = os.path.join(LAUNCHER, "art")
+PYTHON = "/usr/bin/python3"
+KELMORA = ["--product=KELMORA", "--version=2.31.005", "--company=Kelmora Software Ltd.",
+           "--copyright=Copyright (C) 2026 Kelmora Software Ltd. All rights reserved."]
+GREYS = {(128, 128, 128), (192, 192, 192), (223, 223, 223)}
+PANEL = (272, 200, 544, 256)
+
+
+def run(script, *arguments):
+    return subprocess.run([PYTHON, script, *arguments], capture_output=True, text=True)
+
+
+def splash_table(data):
+    """The colour table and top-down indices of a splash file, read with
+    nothing but struct."""
+    offset = struct.unpack_from("<I", data, 10)[0]
+    table = data[54:offset]
+    palette = [(table[i + 2], table[i + 1], table[i]) for i in range(0, len(table), 4)]
+    rows = [data[offset + r * 592:offset + r * 592 + 590] for r in range(369)]
+    return palette, rows[::-1]
+
+
+class BrandTexts(unittest.TestCase):
+    def setUp(self):
+        self.work = tempfile.mkdtemp(prefix="brand-")
+        self.addCleanup(shutil.rmtree, self.work)
+
+    def brand(self, *changes):
+        values = dict(argument.split("=", 1) for argument in KELMORA)
+        values.update(change.split("=", 1) for change in changes)
+        return run(os.path.join(LAUNCHER, "make_brand.py"), "--output", self.work,
+                   *[f"{key}={value}" for key, value in values.items()])
+
+    def test_refusals_name_the_setting_and_the_rule_and_write_nothing(self):
+        cases = [
+            ("--version=2.31", "TARNELL_VERSION", "three dot-separated decimal numbers"),
+            ("--version=2.31.0.5", "TARNELL_VERSION", "three dot-separated decimal numbers"),
+            ("--version=2.x.5", "TARNELL_VERSION", "three dot-separated decimal numbers"),
+            ("--version=1.65536.0", "TARNELL_VERSION", "at most 65535"),
+            ("--product=A\\B", "TARNELL_PRODUCT", "no backslash"),
+            ("--product=100%", "TARNELL_PRODUCT", "no percent sign"),
+            ("--product=Ωmega", "TARNELL_PRODUCT", "'Ω' is not in it"),
+            ("--product=Tab\tName", "TARNELL_PRODUCT", "control character"),
+            ("--product= ", "TARNELL_PRODUCT", "the product word is empty"),
+            ("--product=" + "W" * 31, "TARNELL_PRODUCT", "with version 2.31.005 the word takes at most 30"),
+            ("--company=日本", "TARNELL_COMPANY", "not in it"),
+            ("--copyright=Line\nbreak", "TARNELL_COPYRIGHT", "control character"),
+        ]
+        for change, setting, rule in cases:
+            with self.subTest(change):
+                result = self.brand(change)
+                self.assertEqual(result.returncode, 1, result.stderr)
+                self.assertIn(f"{setting}: refused:", result.stderr)
+                self.assertIn(rule, result.stderr)
+                self.assertEqual(os.listdir(self.work), [])
+
+    def test_texts_in_windows_1252_and_the_version_numbers(self):
+        # 30 characters of word and 8 of version fill the title exactly.
+        self.assertEqual(self.brand("--product=" + "W" * 30).returncode, 0)
+        result = self.brand("--product=Héron \"Atlas\"", "--version=65535.0.017",
+                            "--copyright=© 2026 Héron")
+        self.assertEqual(result.returncode, 0, result.stderr)
+        with open(os.path.join(self.work, "brand.h"), encoding="ascii") as header:
+            text = header.read()
+        for line in ['TARNELL_PRODUCT_NAME  "H\\351ron \\042Atlas\\042"',
+                     'TARNELL_DESCRIPTION   "H\\351ron \\042Atlas\\042 CD-ROM Autorun Program"',
+                     'TARNELL_VERSION_TEXT  "65535.0.017"', "TARNELL_VERSION_MAJOR 65535",
+                     "TARNELL_VERSION_MINOR 0", "TARNELL_VERSION_PATCH 17",
+                     'TARNELL_COPYRIGHT     "\\251 2026 H\\351ron"']:
+            self.assertIn(line, text)
+        with open(os.path.join(self.work, "AUTORUN.INF"), "rb") as autorun:
+            self.assertEqual(autorun.read(), b"[autorun]\r\nopen=TARNELL.EXE\r\nicon=TARNELL.EXE,0\r\n"
+                                             b"label=H\xe9ron \"Atlas\" 65535.0.017\r\n")
+
+
+class Converters(unittest.TestCase):
+    def setUp(self):
+        self.work = tempfile.mkdtemp(prefix="art-")
+        self.addCleanup(shutil.rmtree, self.work)
+
+    def path(self, name):
+        return os.path.join(self.work, name)
+
+    def splash(self, picture, *options):
+        return run(os.path.join(ART, "make_splash.py"), *options, "--previews",
+                   self.path("previews"), picture, self.path("splash.bmp"))
+
+    def test_refusals_write_nothing(self):
+        Image.new("RGB", (49, 300), "white").save(self.path("narrow.png"))
+        Image.new("RGB", (31, 31), "white").save(self.path("tiny.png"))
+        open(self.path("empty.png"), "wb").close()
+        with open(self.path("notes.jpg"), "w") as notes:
+            notes.write("not a picture\n")
+        cases = [
+            ("make_splash.py", "nowhere.png", "the picture does not exist"),
+            ("make_splash.py", "empty.png", "the picture is an empty file"),
+            ("make_splash.py", "notes.jpg", "cannot be read as PNG, JPEG, BMP"),
+            ("make_splash.py", "narrow.png", "at least 50 x 50 pixels: "),
+            ("make_icon.py", "tiny.png", "at least 32 x 32 pixels: "),
+        ]
+        for script, picture, rule in cases:
+            with self.subTest(picture):
+                result = run(os.path.join(ART, script), "--setting=--splash", self.path(picture),
+                             self.path("out"))
+                self.assertEqual(result.returncode, 1)
+                self.assertIn("--splash: refused: ", result.stderr)
+                self.assertIn(rule, result.stderr)
+                self.assertFalse(os.path.exists(self.path("out")))
+        self.assertEqual(self.splash(self.path("narrow.png")).returncode, 1)
+        self.assertFalse(os.path.exists(self.path("previews")))
+
+    def test_committed_art_is_taken_byte_for_byte(self):
+        for script, name in (("make_splash.py", "tarnell.bmp"), ("make_icon.py", "tarnell.ico")):
+            result = run(os.path.join(ART, script), os.path.join(ART, name), self.path(name))
+            self.assertEqual(result.returncode, 0, result.stderr)
+            with open(os.path.join(ART, name), "rb") as a, open(self.path(name), "rb") as b:
+                self.assertEqual(a.read(), b.read(), name)
+
+    def test_a_wide_picture_is_padded_and_the_greys_kept_for_the_panel(self):
+        # 300 x 60, five times as wide as high: a plain cream page with a
+        # transparent strip, an exact 3-D grey block and a red bar.
+        picture = Image.new("RGBA", (300, 60), (250, 246, 230, 255))
+        draw = ImageDraw.Draw(picture)
+        draw.rectangle((0, 0, 29, 59), fill=(0, 0, 0, 0))
+        draw.rectangle((60, 10, 119, 49), fill=(192, 192, 192, 255))
+        draw.rectangle((200, 20, 279, 39), fill=(200, 30, 30, 255))
+        picture.save(self.path("wide.png"))
+        result = self.splash(self.path("wide.png"))
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertIn("padded with the page colour (250, 246, 230)", result.stdout)
+
+        with open(self.path("splash.bmp"), "rb") as splash:
+            data = splash.read()
+        self.assertEqual(len(data) - 14, 219512)
+        self.assertEqual(struct.unpack_from("<IiiHHIIii", data, 14),
+                         (40, 590, 369, 1, 8, 0, 218448, 2834, 2834))
+        palette, rows = splash_table(data)
+        first = rows[368][0]
+        self.assertEqual(palette[first], (250, 246, 230))
+        # The padding and the transparent strip are page; the panel alone
+        # is drawn in the greys, each of which is in the table once.
+        self.assertEqual(set(rows[0]), {first})
+        self.assertEqual(rows[184][2], first)
+        for grey in GREYS:
+            self.assertEqual(palette.count(grey), 1)
+        for y, row in enumerate(rows):
+            for x, index in enumerate(row):
+                inside = PANEL[0] <= x < PANEL[2] and PANEL[1] <= y < PANEL[3]
+                self.assertEqual(palette[index] in GREYS, inside, (x, y))
+        # The art's own grey block is nudged just off the face grey.
+        block = palette[rows[184][130]]
+        self.assertNotIn(block, GREYS)
+        self.assertLessEqual(max(abs(c - 192) for c in block), 2)
+
+        after = Image.open(self.path("previews/splash-after-colour-change.png")).convert("RGB")
+        self.assertEqual(after.size, (590, 369))
+        self.assertEqual(after.getpixel((0, 368)), (48, 48, 56))
+        self.assertEqual(after.getpixel((472, 184)), palette[rows[184][472]])
+        self.assertEqual(palette[rows[184][472]], (200, 30, 30))
+
+    def test_a_picture_without_backdrop_gives_the_first_entry_to_one_pixel(self):
+        gradient = Image.new("RGB", (590, 369))
+        gradient.putdata([(x * 255 // 589, y * 255 // 368, 128) for y in range(369) for x in range(590)])
+        gradient.save(self.path("gradient.jpg"), quality=90)
+        icon = Image.new("RGBA", (64, 48), (0, 0, 0, 0))
+        ImageDraw.Draw(icon).ellipse((8, 0, 56, 47), fill=(0, 0, 250, 255))
+        icon.save(self.path("icon.png"))
+
+        result = self.splash(self.path("gradient.jpg"))
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertIn("the bottom-left corner is no plain backdrop", result.stdout)
+        with open(self.path("splash.bmp"), "rb") as splash:
+            palette, rows = splash_table(splash.read())
+        first = rows[368][0]
+        self.assertEqual(sum(row.count(first) for row in rows), 1)
+        self.assertGreater(len(set(b for row in rows for b in row)), 200)
+
+        result = run(os.path.join(ART, "make_icon.py"), "--preview", self.path("icon-preview.png"),
+                     self.path("icon.png"), self.path("icon.ico"))
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertEqual(os.path.getsize(self.path("icon.ico")), 766)
+        preview = Image.open(self.path("icon-preview.png"))
+        self.assertEqual(preview.getpixel((0, 0))[3], 0)
+        self.assertEqual(preview.getpixel((16, 16)), (0, 0, 255, 255))
+
+
+class Configure(unittest.TestCase):
+    def test_a_refused_text_stops_the_configure_step(self):
+        work = tempfile.mkdtemp(prefix="brand-configure-")
+        self.addCleanup(shutil.rmtree, work)
+        result = subprocess.run(
+            ["cmake", "-S", PROJECT, "-B", work, "--toolchain",
+             os.path.join(PROJECT, "cmake", "mingw-i686.cmake"), "-DTARNELL_BUILD_TESTS=OFF",
+             "-DTARNELL_VERSION=2.31"], capture_output=True, text=True)
+        self.assertNotEqual(result.returncode, 0)
+        self.assertIn("TARNELL_VERSION: refused: the version is three dot-separated decimal numbers",
+                      " ".join(result.stderr.split()))
+        self.assertFalse(os.path.exists(os.path.join(work, "Makefile")))
+        self.assertFalse(os.path.exists(os.path.join(work, "brand", "tarnell", "brand.h")))
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
