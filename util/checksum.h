@@ -5,7 +5,8 @@
  * FALSE from 0xFFFF) and the 32-bit one with polynomial 0x04C11DB7
  * (CRC-32/MPEG-2 from 0xFFFFFFFF). The caller passes the initial register,
  * so a stream can be checked in pieces by passing each result on as the
- * next piece's initial value. Both touch nothing but their arguments.
+ * next piece's initial value. Both read only their arguments and tables
+ * that are constant data, so any thread may call them at any time.
  */
 #ifndef UTIL_CHECKSUM_H
 #define UTIL_CHECKSUM_H

@@ -1,7 +1,9 @@
 #!/bin/sh
 # Checks the launcher binary's form: 32-bit GUI program for subsystem 4.0,
 # importing from KERNEL32, USER32 and GDI32 only, and no bigger than 232 KB.
-# Prints its size. The 64-bit test build is checked for its imports only.
+# Prints its size. The 64-bit test build is checked for its imports, and
+# both for the absence of the checksum tables, which the launcher never
+# uses: the linker must leave them out.
 # Usage: check_binary.sh TARNELL.EXE OBJDUMP ARCH
 set -eu
 exe=$1 objdump=$2 arch=$3
@@ -17,6 +19,17 @@ echo "imports: $dlls"
 if [ "$dlls" != "GDI32.dll KERNEL32.dll USER32.dll " ]; then
     echo "FAIL: imports other than KERNEL32, USER32 and GDI32"; fail=1
 fi
+
+# Each check's byte-wise table as stored, little-endian, from entry 1 (with
+# the other tables they are 12 KB). od prints every byte after a space, so
+# a match with the leading space starts on a byte.
+bytes=$(od -An -v -tx1 "$exe" | tr -d '\n')
+no_table() {
+    if echo "$bytes" | grep -qF " $2"; then echo "FAIL: holds the $1 table"; fail=1
+    else echo "ok: no $1 table"; fi
+}
+no_table CRC-16 "21 10 42 20 63 30 84 40"
+no_table CRC-32 "b7 1d c1 04 6e 3b 82 09"
 
 if [ "$arch" = "i686" ]; then
     check() {

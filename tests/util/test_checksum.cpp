@@ -1,8 +1,10 @@
 /* The 16-bit and 32-bit checks: the published check values, the table's
- * first entries, processing in pieces, and agreement with Debian's
+ * first entries, processing in pieces, agreement with Debian's
  * python3-crcmod on random blocks (crc_vectors.txt, written at build time
- * by crc_vectors.py). Also a benchmark beside boost::crc_optimal, the
- * byte-wise table-driven implementation of Debian's Boost headers. */
+ * by crc_vectors.py), and with a bit-at-a-time reference at every length,
+ * alignment and cut where eight-byte steps could go wrong. Also a
+ * benchmark beside boost::crc_optimal, the byte-wise table-driven
+ * implementation of Debian's Boost headers. */
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <stdio.h>
@@ -50,11 +52,11 @@ TEST(Checksums, CountZeroReadsNothingAndReturnsTheInitialValue)
         EXPECT_EQ(ComputeCrc32(initial, NULL, 0), initial);
 }
 
+static const WORD initials16[] = { 0x0000, 0xFFFF, 0x1D0F, 0x8000, 0x0001 };
+static const DWORD initials32[] = { 0x00000000, 0xFFFFFFFF, 0x80000000, 0x12345678, 1 };
+
 TEST(Checksums, PiecesChainThroughTheInitialValue)
 {
-    static const WORD initials16[] = { 0x0000, 0xFFFF, 0x1D0F, 0x8000, 0x0001 };
-    static const DWORD initials32[] = { 0x00000000, 0xFFFFFFFF, 0x80000000, 0x12345678, 1 };
-
     for (WORD initial : initials16)
         EXPECT_EQ(ComputeCrc16(ComputeCrc16(initial, "1234", 4), "56789", 5),
                   ComputeCrc16(initial, CheckText, CHECK_LENGTH)) << initial;
@@ -82,6 +84,69 @@ TEST(Checksums, PiecesChainThroughTheInitialValue)
         EXPECT_EQ(crc16, ComputeCrc16(initial16, block.data(), (DWORD)block.size())) << trial;
         EXPECT_EQ(crc32, ComputeCrc32(initial32, block.data(), (DWORD)block.size())) << trial;
     }
+}
+
+/* The check a bit at a time, straight from its definition and without
+ * tables: each byte enters the register's top byte, then eight shifts,
+ * with the polynomial XORed in whenever the top bit was set. */
+template <typename Register, int Width>
+static Register BitwiseCrc(Register crc, Register polynomial, const BYTE *data, DWORD count)
+{
+    const Register topBit = (Register)((Register)1 << (Width - 1));
+    for (DWORD i = 0; i < count; i++)
+    {
+        crc ^= (Register)((Register)data[i] << (Width - 8));
+        for (int bit = 0; bit < 8; bit++)
+            crc = (crc & topBit) ? (Register)((crc << 1) ^ polynomial) : (Register)(crc << 1);
+    }
+    return crc;
+}
+
+static std::vector<BYTE> RandomBlock(size_t size, unsigned seed)
+{
+    std::vector<BYTE> block(size);
+    srand(seed);
+    for (BYTE &b : block)
+        b = (BYTE)rand();
+    return block;
+}
+
+/* Both checks of a block, in two pieces cut at `cut` (0: in one), from
+ * every initial value, against the bit-at-a-time reference. */
+static void ExpectBitwiseResults(const BYTE *data, DWORD count, DWORD cut, const std::string &what)
+{
+    for (WORD initial : initials16)
+        EXPECT_EQ(ComputeCrc16(ComputeCrc16(initial, data, cut), data + cut, count - cut),
+                  (BitwiseCrc<WORD, 16>(initial, CRC16_POLYNOMIAL, data, count)))
+            << what << ", initial " << initial;
+    for (DWORD initial : initials32)
+        EXPECT_EQ(ComputeCrc32(ComputeCrc32(initial, data, cut), data + cut, count - cut),
+                  (BitwiseCrc<DWORD, 32>(initial, CRC32_POLYNOMIAL, data, count)))
+            << what << ", initial " << initial;
+}
+
+/* Every split into byte-wise head, eight-byte steps and byte-wise tail:
+ * every length to 64, and long blocks of lengths not a multiple of 8. */
+TEST(Checksums, EveryLengthToSixtyFourAndOddLongOnesAtEveryAlignmentMatchBitwise)
+{
+    const DWORD longest = 100003, everyUpTo = 64, alignments = 8;
+    std::vector<DWORD> lengths = { 4099, 65535, longest };
+    for (DWORD length = 0; length <= everyUpTo; length++)
+        lengths.push_back(length);
+    std::vector<BYTE> block = RandomBlock(longest + 2 * alignments, 14);
+    const BYTE *aligned = block.data() + (alignments - (ULONG_PTR)block.data() % alignments);
+
+    for (DWORD offset = 0; offset < alignments; offset++)
+        for (DWORD length : lengths)
+            ExpectBitwiseResults(aligned + offset, length, 0, "offset " + std::to_string(offset) +
+                                                              " length " + std::to_string(length));
+}
+
+TEST(Checksums, ChainAcrossACutAtEveryOffsetOfAHundredBytes)
+{
+    std::vector<BYTE> block = RandomBlock(100, 16);
+    for (DWORD cut = 0; cut <= block.size(); cut++)
+        ExpectBitwiseResults(block.data(), (DWORD)block.size(), cut, "cut " + std::to_string(cut));
 }
 
 struct CrcVector
@@ -163,30 +228,31 @@ static double Seconds(LARGE_INTEGER from, LARGE_INTEGER to)
     return (double)(to.QuadPart - from.QuadPart) / (double)frequency.QuadPart;
 }
 
-/* Best of a few rounds of `calls` calls: the least disturbed figure. */
+/* Best of a few rounds of `calls` calls: the least disturbed figure. Each
+ * call starts from the last one's result, so that none can be left out or
+ * moved out of the loop, and the last result is kept. */
 template <typename Routine>
 static double SecondsPerCall(Routine routine, int calls, volatile DWORD *sink)
 {
     double best = 1e30;
+    DWORD result = 0;
     for (int round = 0; round < 5; round++)
     {
         LARGE_INTEGER from, to;
         QueryPerformanceCounter(&from);
         for (int i = 0; i < calls; i++)
-            *sink += routine();
+            result = routine(result);
         QueryPerformanceCounter(&to);
         best = std::min(best, Seconds(from, to) / calls);
     }
+    *sink = result;
     return best;
 }
 
 TEST(ChecksumBenchmark, ThroughputAndCallCostBesideBoost)
 {
-    const DWORD large = 1024 * 1024, small = 16;
-    std::vector<BYTE> block(large);
-    srand(10);
-    for (BYTE &b : block)
-        b = (BYTE)rand();
+    const DWORD large = 1024 * 1024, shownAsThroughput = 64 * 1024;
+    std::vector<BYTE> block = RandomBlock(large, 10);
     const BYTE *data = block.data();
     volatile DWORD sink = 0;
 
@@ -194,33 +260,39 @@ TEST(ChecksumBenchmark, ThroughputAndCallCostBesideBoost)
     ASSERT_EQ(ComputeCrc16(0xFFFF, data, large), BoostCrc16Of(0xFFFF, data, large));
     ASSERT_EQ(ComputeCrc32(0xFFFFFFFF, data, large), BoostCrc32Of(0xFFFFFFFF, data, large));
 
-    struct Figure
-    {
-        const char *what;
-        double ours, boost;
-    } figures[] = {
-        { "ComputeCrc32 1 MiB",
-          SecondsPerCall([&] { return ComputeCrc32(0xFFFFFFFF, data, large); }, 8, &sink),
-          SecondsPerCall([&] { return BoostCrc32Of(0xFFFFFFFF, data, large); }, 8, &sink) },
-        { "ComputeCrc16 1 MiB",
-          SecondsPerCall([&] { return (DWORD)ComputeCrc16(0xFFFF, data, large); }, 8, &sink),
-          SecondsPerCall([&] { return (DWORD)BoostCrc16Of(0xFFFF, data, large); }, 8, &sink) },
-        { "ComputeCrc32 16 B ",
-          SecondsPerCall([&] { return ComputeCrc32(0xFFFFFFFF, data, small); }, 20000, &sink),
-          SecondsPerCall([&] { return BoostCrc32Of(0xFFFFFFFF, data, small); }, 20000, &sink) },
-        { "ComputeCrc16 16 B ",
-          SecondsPerCall([&] { return (DWORD)ComputeCrc16(0xFFFF, data, small); }, 20000, &sink),
-          SecondsPerCall([&] { return (DWORD)BoostCrc16Of(0xFFFF, data, small); }, 20000, &sink) },
+    /* Rounds of a millisecond or more: the clock's resolution drops out. */
+    static const struct { const char *name; DWORD size; int calls; } sizes[] = {
+        { "1 MiB ", 1024 * 1024, 8 },
+        { "64 KiB", 64 * 1024, 128 },
+        { "16 B  ", 16, 200000 },
+        { "1 B   ", 1, 1000000 },
     };
-    for (const Figure &f : figures)
+    for (const auto &s : sizes)
     {
-        if (strstr(f.what, "MiB"))
-            printf("[ bench    ] %s: %8.1f MB/s, boost::crc_optimal %8.1f MB/s, "
-                   "time ratio ours/boost %.2f\n",
-                   f.what, large / f.ours / 1e6, large / f.boost / 1e6, f.ours / f.boost);
-        else
-            printf("[ bench    ] %s: %8.0f ns a call, boost::crc_optimal %8.0f ns a call, "
-                   "time ratio ours/boost %.2f (ours builds its table at every call)\n",
-                   f.what, f.ours * 1e9, f.boost * 1e9, f.ours / f.boost);
+        const DWORD size = s.size;
+        struct { const char *routine; double ours, boost; } figures[] = {
+            { "ComputeCrc32",
+              SecondsPerCall([&](DWORD crc) { return ComputeCrc32(crc, data, size); },
+                             s.calls, &sink),
+              SecondsPerCall([&](DWORD crc) { return BoostCrc32Of(crc, data, size); },
+                             s.calls, &sink) },
+            { "ComputeCrc16",
+              SecondsPerCall([&](DWORD crc) { return (DWORD)ComputeCrc16((WORD)crc, data, size); },
+                             s.calls, &sink),
+              SecondsPerCall([&](DWORD crc) { return (DWORD)BoostCrc16Of((WORD)crc, data, size); },
+                             s.calls, &sink) },
+        };
+        for (const auto &f : figures)
+        {
+            if (size >= shownAsThroughput)
+                printf("[ bench    ] %s %s: %8.1f MB/s, boost::crc_optimal %8.1f MB/s, "
+                       "time ratio ours/boost %.2f\n",
+                       f.routine, s.name, size / f.ours / 1e6, size / f.boost / 1e6,
+                       f.ours / f.boost);
+            else
+                printf("[ bench    ] %s %s: %8.1f ns a call, boost::crc_optimal %8.1f ns a call, "
+                       "time ratio ours/boost %.2f\n",
+                       f.routine, s.name, f.ours * 1e9, f.boost * 1e9, f.ours / f.boost);
+        }
     }
 }
