@@ -27,7 +27,12 @@ WORD ApplyTwoDigitYearWindow(WORD year);
 void WriteDateInOrder(LPSTR out, WORD day, WORD month, WORD year);
 
 /* The text routines write without a bound (wider values give wider
- * fields); they return the validity of what they wrote. */
+ * fields) and return the validity of what they wrote; for a dateOrder or
+ * timeFormat they do not know they write nothing but still judge
+ * (FormatTimeTextWithUnits writes whatever the clock). The exception is
+ * FormatTodayWithMonthName: it writes at most MONTH_NAME_DATE_SIZE
+ * characters and returns how many it wrote, terminator included, or 0 when
+ * the text does not fit. */
 int FormatDateText(LPSTR out, WORD day, WORD month, WORD year);
 int FormatTodayDate(LPSTR out);
 int FormatTodayWithMonthName(LPSTR out);

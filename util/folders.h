@@ -2,7 +2,9 @@
  * The folder chooser: the library's own modal dialog, built from the
  * platform's directory list boxes, for Windows NT 3.51, and the shell's
  * folder browser everywhere else. A program that uses the dialog includes
- * util/folders.rc in its own resources.
+ * util/folders.rc in its own resources; one that uses the browser
+ * initialises COM on the calling thread first. The dialog lists a folder by
+ * making it the process's current folder and does not put the old one back.
  */
 #ifndef UTIL_FOLDERS_H
 #define UTIL_FOLDERS_H
@@ -27,7 +29,8 @@
 #define FOLDER_DIALOG_OS_TYPE 32
 
 /* The title of the latest call, and the path being chosen: the start path,
- * then the dialog's navigation; empty after the dialog's Cancel. */
+ * then the dialog's navigation or the browser's choice; empty after the
+ * dialog's Cancel or when the dialog finds no folder it can list. */
 extern char FolderTitleBuffer[FOLDER_TITLE_SIZE];
 extern char FolderPathBuffer[FOLDER_PATH_SIZE];
 

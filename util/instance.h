@@ -1,8 +1,9 @@
 /*
  * The module instance handle of the running program.
  *
- * Start-up stores it before anything else; resource loads of the launcher
- * and the library's own resource users read it from here.
+ * The program stores it at start-up before anything else; the library
+ * never writes it. Resource loads of the launcher and the sound cues read
+ * it from here.
  */
 #ifndef UTIL_INSTANCE_H
 #define UTIL_INSTANCE_H

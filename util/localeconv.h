@@ -1,6 +1,8 @@
 /*
  * The user's date and time conventions, read once from the locale into one
  * process-wide record that every date and time routine reads at each call.
+ * Until the loaders run the record holds '/', ':', DATE_ORDER_MDY and
+ * TIME_FORMAT_12_HOUR.
  */
 #ifndef UTIL_LOCALECONV_H
 #define UTIL_LOCALECONV_H

@@ -1,8 +1,9 @@
 /*
  * A list box as a scrolling message list capped at MESSAGE_LIST_LIMIT
- * lines, with an optional echo to an open stdio stream; a hex dump of a
- * memory block and a viewer of a log file's tail that list their lines
- * through it. The list box belongs to the caller.
+ * lines (a list that other code filled past the cap is not trimmed), with
+ * an optional echo to an open stdio stream; a hex dump of a memory block
+ * and a viewer of a log file's tail that list their lines through it. The
+ * list box belongs to the caller.
  */
 #ifndef UTIL_MSGLIST_H
 #define UTIL_MSGLIST_H

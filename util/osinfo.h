@@ -1,7 +1,8 @@
 /*
  * Operating-system identification: one small code per known Windows
  * version, single bits per system so that callers can test sets of systems
- * with a mask. Windows 98 and Millennium share bit 16 and differ in bit 0.
+ * with a mask. Windows 98 and Millennium share bit 16 and differ in bit 0;
+ * Windows 2000 and XP share bit 128 and differ in bit 0.
  */
 #ifndef UTIL_OSINFO_H
 #define UTIL_OSINFO_H

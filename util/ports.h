@@ -37,7 +37,9 @@ LPSTR PortCodeToName(BYTE code);
 BYTE PortNameToCode(LPCSTR name);
 /* Stores code k in portPresence[k - 1] for every port the spooler lists
  * and leaves the other elements alone: clear the PORT_COUNT bytes first.
- * Non-zero on success; 0 on failure, with nothing written. */
+ * A spooler name counts when its first four characters are the port's
+ * name in capitals ("LPT1:", also "LPT10:"; not "lpt1:"). Non-zero on
+ * success; 0 on failure, with nothing written. */
 BOOL GetPresentPorts(BYTE *portPresence);
 
 #endif

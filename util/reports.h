@@ -3,7 +3,8 @@
  * question that runs the owner's own Save command, and error and status
  * reports carrying a three-part hexadecimal code under the program's
  * short name. Also the module identity (folder, file name, short name)
- * that the reports use. GUI thread only: the texts below are shared.
+ * that the reports use. GUI thread only: the texts below are shared
+ * (ShowErrorBox and ConfirmSaveChanges use none of them).
  */
 #ifndef UTIL_REPORTS_H
 #define UTIL_REPORTS_H
@@ -34,6 +35,8 @@ int ShowErrorBox(HWND owner, LPCSTR text, LPCSTR caption);
 int ConfirmSaveChanges(HWND owner, WPARAM saveCommand, LPCSTR documentName, LPCSTR caption);
 DWORD LoadModuleIdentity(HMODULE module);
 void SetReportCode(WORD major, WORD minor, WORD detail);
+/* The coded reports write into ReportTextBuffer and first cut the caller's
+ * text in place, so that the whole report fits REPORT_TEXT_SIZE. */
 LPSTR FormatErrorReport(LPSTR text);
 int ShowErrorReport(HWND owner, LPSTR text);
 int ShowStatusReport(HWND owner, LPSTR text);

@@ -2,7 +2,8 @@
  * Small text and buffer helpers that share no state: leading-space
  * removal, an all-zero test for a byte range, a hexadecimal-digit test for
  * a text, a pseudo-random buffer fill seeded from the tick count (it
- * reseeds the C runtime's rand for the whole process), and two private
+ * reseeds the C runtime's rand, whose state the runtime keeps for each
+ * thread, on the calling thread), and two private
  * window messages that carry a value and an on/off flag; and the search
  * for a text's last backslash that the path routines share.
  */
@@ -11,7 +12,9 @@
 
 #include <windows.h>
 
-/* wParam: the value; lParam: 1 when the flag is on, 0 when it is off. */
+/* wParam: the value; lParam: 1 when the flag is on, 0 when it is off. The
+ * numbers are those of DM_SETDEFID and DM_REPOSITION: send them only to
+ * windows of the program's own classes, never to a dialog box. */
 #define USER_FLAG_MESSAGE1 (WM_USER + 1)
 #define USER_FLAG_MESSAGE2 (WM_USER + 2)
 
