@@ -401,6 +401,10 @@ def build_launcher(arguments):
                 print(line, file=sys.stderr)
             raise Refusal("the launcher's brand was refused" if refusals
                           else "the launcher could not be built", " ".join(command))
+        # What the converters say of the pictures (backdrop, panel, colours).
+        for line in result.stdout.splitlines():
+            if line.startswith(("--splash: ", "--icon: ")):
+                print(line)
     with open(os.path.join(BUILD, "CMakeCache.txt"), encoding="utf-8") as cache:
         product = next(line.split("=", 1)[1].rstrip("\n") for line in cache
                        if line.startswith("TARNELL_PRODUCT:"))

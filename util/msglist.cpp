@@ -137,6 +137,14 @@ void ViewLogFile(HWND listBox, LPCSTR fileName)
     if (search == INVALID_HANDLE_VALUE)
         return;
     FindClose(search);
+    /* The tail of a file of 4 GiB or more lies where no 32-bit offset
+     * reaches; its low size word alone would point into the file's start.
+     * Like a tail past 2 GiB it cannot be positioned to. */
+    if (found.nFileSizeHigh != 0)
+    {
+        LogWarning("File Read Failed");
+        return;
+    }
     size = found.nFileSizeLow;
 
     buffer = (char *)calloc(LOG_TAIL_BYTES, 1);

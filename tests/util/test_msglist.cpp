@@ -432,20 +432,27 @@ TEST_F(LogViewer, AFileThatCannotBeOpenedGivesAWarning)
 TEST_F(LogViewer, AStreamThatCannotBePositionedGivesAReadWarning)
 {
     /* Past 2 GiB the tail's position no longer fits the signed 32-bit
-     * offset, so positioning the stream fails. */
-    std::string path = FreshFolder("LogViewer\\Huge") + "huge.log";
-    ASSERT_TRUE(MakeSparseFile(path, "tail\r\n", 0x80000000ull + 100000));
+     * offset, so positioning the stream fails; past 4 GiB the size's low
+     * word alone would point near the file's start, where the filler is
+     * read instead of the tail. */
+    static const unsigned long long sizes[] = { 0x80000000ull + 100000, 0x100000000ull + 100000 };
+    std::string folder = FreshFolder("LogViewer\\Huge");
 
-    BoxHook hook(IDOK);
-    ViewLogFile(list, path.c_str());
-    ASSERT_EQ(hook.seen.size(), 1u);
-    EXPECT_EQ(hook.seen[0].caption, LOG_CAPTION);
-    EXPECT_EQ(hook.seen[0].text, "File Read Failed");
-    EXPECT_EQ(hook.seen[0].icon, "warning");
-    EXPECT_EQ(hook.seen[0].owner, (HWND)NULL);
-    EXPECT_EQ(Count(list), 0);
-    EXPECT_TRUE(IsClosed(path));
-    DeleteFileA(path.c_str());
+    for (unsigned long long size : sizes)
+    {
+        std::string path = folder + "huge.log";
+        ASSERT_TRUE(MakeSparseFile(path, "tail\r\n", size));
+        BoxHook hook(IDOK);
+        ViewLogFile(list, path.c_str());
+        ASSERT_EQ(hook.seen.size(), 1u) << size;
+        EXPECT_EQ(hook.seen[0].caption, LOG_CAPTION);
+        EXPECT_EQ(hook.seen[0].text, "File Read Failed");
+        EXPECT_EQ(hook.seen[0].icon, "warning");
+        EXPECT_EQ(hook.seen[0].owner, (HWND)NULL);
+        EXPECT_EQ(Count(list), 0) << size;
+        EXPECT_TRUE(IsClosed(path));
+        DeleteFileA(path.c_str());
+    }
 }
 
 /* Flips a file between a long and a short size until told to stop, so
