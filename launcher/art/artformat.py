@@ -14,9 +14,11 @@ per pixel with an AND mask, 744 bytes.
 Also the writers for both, their checks, and reading a picture of any
 format through PIL with the refusals the converters share.
 """
+import argparse
 import io
 import os
 import struct
+import sys
 import tempfile
 
 from PIL import Image, UnidentifiedImageError
@@ -266,3 +268,38 @@ def write_files(outputs):
         for temporary, _ in temporaries:
             if os.path.exists(temporary):
                 os.unlink(temporary)
+
+
+def converter_main(description, setting, read, convert, minimum, add_options, previews):
+    """The command line both converters share: PICTURE OUTPUT, --setting
+    (the name messages give), and each one's preview options. A picture
+    that read() accepts is taken byte for byte; any other is opened and
+    given to convert(picture, say). previews(arguments, checked) gives the
+    preview files. A refusal prints the setting and the rule, writes
+    nothing and exits with 1."""
+    parser = argparse.ArgumentParser(description=description)
+    parser.add_argument("--setting", default=setting,
+                        help=f"the setting named in messages (default: {setting})")
+    add_options(parser)
+    parser.add_argument("picture")
+    parser.add_argument("output")
+    arguments = parser.parse_args()
+
+    def say(text):
+        print(f"{arguments.setting}: {text}")
+
+    try:
+        try:
+            with open(arguments.picture, "rb") as source:
+                data = source.read()
+            checked = read(data)
+            say(f"{arguments.picture} is in the launcher's form already: taken as it is")
+        except (ArtError, OSError):
+            data = convert(open_picture(arguments.picture, minimum), say)
+            checked = read(data)
+        outputs = {arguments.output: data}
+        outputs.update(previews(arguments, checked))
+        write_files(outputs)
+    except ArtError as error:
+        print(f"{arguments.setting}: refused: {error}", file=sys.stderr)
+        sys.exit(1)

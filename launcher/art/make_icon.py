@@ -13,7 +13,6 @@ so a picture drawn in colours near the 16 comes out best. The preview is the
 icon as Windows draws it, 32 x 32, transparent where the mask is.
 Refusals name the setting and the rule; then no file is written.
 """
-import argparse
 import os
 import sys
 
@@ -21,8 +20,8 @@ from PIL import Image
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
-from artformat import (ICON_SIZE, TRANSPARENT, VGA_PALETTE, ArtError, icon_file,  # noqa: E402
-                       open_picture, png_bytes, read_icon, write_files)
+from artformat import (ICON_SIZE, TRANSPARENT, VGA_PALETTE, ArtError, converter_main,  # noqa: E402
+                       icon_file, png_bytes, read_icon)
 
 MINIMUM_SIDE = ICON_SIZE
 OPAQUE = 128
@@ -61,40 +60,14 @@ def preview(grid):
     return png_bytes(image)
 
 
-def parse_arguments():
-    parser = argparse.ArgumentParser(description="Turns a picture into the launcher's icon.")
-    parser.add_argument("--setting", default="TARNELL_ICON",
-                        help="the setting named in messages (default: TARNELL_ICON)")
+def add_options(parser):
     parser.add_argument("--preview", metavar="FILE", help="write the icon as a PNG picture")
-    parser.add_argument("picture")
-    parser.add_argument("output")
-    return parser.parse_args()
 
 
-def main():
-    arguments = parse_arguments()
-
-    def say(text):
-        print(f"{arguments.setting}: {text}")
-
-    try:
-        with open(arguments.picture, "rb") as source:
-            data = source.read()
-        grid = read_icon(data)
-        say(f"{arguments.picture} is a launcher icon already: taken as it is")
-    except (ArtError, OSError):
-        data = convert(open_picture(arguments.picture, MINIMUM_SIDE), say)
-        grid = read_icon(data)
-
-    outputs = {arguments.output: data}
-    if arguments.preview:
-        outputs[arguments.preview] = preview(grid)
-    write_files(outputs)
+def previews(arguments, grid):
+    return {arguments.preview: preview(grid)} if arguments.preview else {}
 
 
 if __name__ == "__main__":
-    try:
-        main()
-    except ArtError as error:
-        print(f"{parse_arguments().setting}: refused: {error}", file=sys.stderr)
-        sys.exit(1)
+    converter_main("Turns a picture into the launcher's icon.", "TARNELL_ICON", read_icon,
+                   convert, MINIMUM_SIDE, add_options, previews)

@@ -19,7 +19,6 @@ picture as the launcher shows it in the Windows Standard colours, and after
 a change to a dark scheme. Refusals name the setting and the rule; then no
 file is written.
 """
-import argparse
 import os
 import sys
 
@@ -29,8 +28,8 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 from artformat import (ART_COLOURS, DONT_BUTTON, GREYS, GREY_FACE,  # noqa: E402
                        GREY_LIGHT, GREY_SHADOW, HEIGHT, INDEX_PAGE, PALETTE_SIZE, PANEL,
-                       RESERVED_ENTRIES, START_BUTTON, UNUSED_ENTRY, WIDTH, ArtError, nudge,
-                       open_picture, panel_role, png_bytes, read_splash, splash_file, write_files)
+                       RESERVED_ENTRIES, START_BUTTON, UNUSED_ENTRY, WIDTH, converter_main,
+                       nudge, panel_role, png_bytes, read_splash, splash_file)
 
 MINIMUM_SIDE = 50
 # How far (per channel) a pixel may stray from the page colour and still
@@ -248,44 +247,21 @@ def preview(palette, indices, scheme, after_change):
     return image
 
 
-def parse_arguments():
-    parser = argparse.ArgumentParser(description="Turns a picture into the launcher's splash.")
-    parser.add_argument("--setting", default="TARNELL_SPLASH",
-                        help="the setting named in messages (default: TARNELL_SPLASH)")
-    parser.add_argument("--previews", metavar="DIR", help=f"write {PREVIEW_FIRST} and "
-                        f"{PREVIEW_AFTER} into DIR")
-    parser.add_argument("picture")
-    parser.add_argument("output")
-    return parser.parse_args()
+def add_options(parser):
+    parser.add_argument("--previews", metavar="DIR",
+                        help=f"write {PREVIEW_FIRST} and {PREVIEW_AFTER} into DIR")
 
 
-def main():
-    arguments = parse_arguments()
-
-    def say(text):
-        print(f"{arguments.setting}: {text}")
-
-    try:
-        with open(arguments.picture, "rb") as source:
-            data = source.read()
-        palette, indices = read_splash(data)
-        say(f"{arguments.picture} is a launcher splash already: taken as it is")
-    except (ArtError, OSError):
-        data = convert(open_picture(arguments.picture, MINIMUM_SIDE), say)
-        palette, indices = read_splash(data)
-
-    outputs = {arguments.output: data}
-    if arguments.previews:
-        outputs[os.path.join(arguments.previews, PREVIEW_FIRST)] = \
-            png_bytes(preview(palette, indices, STANDARD_SCHEME, False))
-        outputs[os.path.join(arguments.previews, PREVIEW_AFTER)] = \
-            png_bytes(preview(palette, indices, DARK_SCHEME, True))
-    write_files(outputs)
+def previews(arguments, checked):
+    if not arguments.previews:
+        return {}
+    palette, indices = checked
+    return {os.path.join(arguments.previews, PREVIEW_FIRST):
+            png_bytes(preview(palette, indices, STANDARD_SCHEME, False)),
+            os.path.join(arguments.previews, PREVIEW_AFTER):
+            png_bytes(preview(palette, indices, DARK_SCHEME, True))}
 
 
 if __name__ == "__main__":
-    try:
-        main()
-    except ArtError as error:
-        print(f"{parse_arguments().setting}: refused: {error}", file=sys.stderr)
-        sys.exit(1)
+    converter_main("Turns a picture into the launcher's splash.", "TARNELL_SPLASH", read_splash,
+                   convert, MINIMUM_SIDE, add_options, previews)

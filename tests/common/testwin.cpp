@@ -524,3 +524,17 @@ void ClearProgramWindowsVersion(const std::string &exeName)
     std::string path = WINE_APP_DEFAULTS + exeName;
     RegDeleteKeyA(HKEY_CURRENT_USER, path.c_str());
 }
+
+BITMAPINFO TopDownBitmapInfo(int width, int height)
+{
+    BITMAPINFO info;
+
+    ZeroMemory(&info, sizeof(info));
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    return info;
+}

@@ -57,6 +57,10 @@ std::string RunAndCapture(const std::string &commandLine, DWORD *exitCode,
 /* Polls until the condition holds; false after the timeout. */
 bool WaitUntil(const std::function<bool()> &condition, DWORD timeout = TestTimeout());
 
+/* The header of a 32-bit top-down device-independent bitmap: each pixel
+ * one DWORD 0x00RRGGBB, rows from the top. */
+BITMAPINFO TopDownBitmapInfo(int width, int height);
+
 /* Registers a window class of this program with the given procedure and
  * class styles. */
 void RegisterTestClass(const char *className, WNDPROC procedure, UINT style = 0);

@@ -52,13 +52,7 @@ struct Picture
 static Picture ReadDib(HDC dc, HBITMAP bitmap, int width, int height)
 {
     Picture picture;
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO info = TopDownBitmapInfo(width, height);
     picture.pixels.resize((size_t)width * height);
     if (GetDIBits(dc, bitmap, 0, height, picture.pixels.data(), &info, DIB_RGB_COLORS) == height)
     {

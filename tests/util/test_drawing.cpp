@@ -24,16 +24,9 @@ struct Pixels
 
 static Pixels MakePixels(int width, int height)
 {
-    BITMAPINFO info;
+    BITMAPINFO info = TopDownBitmapInfo(width, height);
     Pixels pixels = { NULL, NULL, width, height };
 
-    ZeroMemory(&info, sizeof(info));
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
     pixels.bitmap = CreateDIBSection(NULL, &info, DIB_RGB_COLORS, (void **)&pixels.bits, NULL, 0);
     return pixels;
 }
