@@ -24,7 +24,7 @@ exec xvfb-run -a -s "-screen 0 1024x768x24" sh -c '
     ctest --preset wine64 || status=1
     ctest --preset default || status=1
     # Passing tests keep their output to the log: show the benchmark
-    # figures of each build (under emulation the 32-bit build runs none).
+    # figures, build by build.
     for build in default wine64; do
         log=build/$build/Testing/Temporary/LastTest.log
         if grep -qF "[ bench    ]" "$log" 2>/dev/null; then
