@@ -42,7 +42,7 @@ exec xvfb-run -a -s "-screen 0 800x600x24" sh -c '
     rm -f "$shot.code"
     cd "$disc"
     "$WINE64" explorer /desktop=KELMORA,800x600 "$(dirname "$disc")/tools/showcase.exe" \
-        TARNELL.EXE "Z:$shot.bmp" "Z:$shot.code"
+        TARNELL.EXE TARNELL "Z:$shot.bmp" "Z:$shot.code" tab enter
     /usr/lib/wine/wineserver -w
     if [ -f "$shot.bmp" ]; then
         convert "$shot.bmp" "$shot.png" && rm -f "$shot.bmp" && echo "screenshot: $shot.png"

@@ -1,18 +1,20 @@
 /*
- * Shows the launcher off without a person at the screen: starts it, waits
- * for its window, saves a picture of the window with its frame as a BMP
- * file, presses "Don't Install" with the keyboard (Tab, Enter) and ends
- * with the launcher's exit code. The run script uses it under Xvfb, inside
- * a Wine virtual desktop, which draws the window frames.
+ * Shows a program off without a person at the screen: starts it, waits
+ * for its window of the given class, saves a picture of the window with
+ * its frame as a BMP file, presses the given keys to close it and ends
+ * with the program's exit code. The run scripts use it under Xvfb, inside
+ * a Wine virtual desktop, which draws the window frames: run.sh for the
+ * launcher (Tab, Enter: "Don't Install"), workbench.sh for the library
+ * workbench (Alt+F4).
  *
- * Usage: showcase LAUNCHER.EXE SHOT.BMP [CODE.TXT]
- * The exit code is also written to CODE.TXT, for callers that start the
+ * Usage: showcase PROGRAM.EXE CLASS SHOT.BMP CODE.TXT [KEY...]
+ * A key is a name of the table below, "alt+" before it holds Alt. The
+ * exit code is also written to CODE.TXT, for callers that start the
  * showcase through a program that does not pass exit codes on.
  */
 #include <windows.h>
 #include <stdio.h>
 
-#define LAUNCHER_CLASS   "TARNELL"
 #define WAIT_STEP_MS     100
 #define WAIT_LIMIT_MS    180000
 #define SETTLE_MS        1500
@@ -21,13 +23,27 @@
  * come out as the letters "0 1 r". */
 #define CAPTION_GLYPH_FONT "Marlett"
 
+#define ALT_PREFIX "alt+"
+
+struct KeyName
+{
+    const char *name;
+    WORD key;
+};
+
+static const KeyName KeyNames[] = {
+    { "tab", VK_TAB }, { "enter", VK_RETURN }, { "escape", VK_ESCAPE }, { "space", VK_SPACE },
+    { "f4", VK_F4 },
+};
+
 struct Search
 {
     DWORD processId;
+    const char *className;
     HWND window;
 };
 
-static BOOL CALLBACK FindLauncher(HWND window, LPARAM context)
+static BOOL CALLBACK FindProgramWindow(HWND window, LPARAM context)
 {
     Search *search = (Search *)context;
     DWORD owner = 0;
@@ -35,7 +51,7 @@ static BOOL CALLBACK FindLauncher(HWND window, LPARAM context)
 
     GetWindowThreadProcessId(window, &owner);
     GetClassNameA(window, name, sizeof(name));
-    if (owner == search->processId && lstrcmpA(name, LAUNCHER_CLASS) == 0 && IsWindowVisible(window))
+    if (owner == search->processId && lstrcmpA(name, search->className) == 0 && IsWindowVisible(window))
     {
         search->window = window;
         return FALSE;
@@ -106,21 +122,48 @@ static BOOL HasFont(const char *face)
     return lstrcmpiA(found, face) == 0;
 }
 
-static void PressKey(WORD key)
+static void AddKey(INPUT *inputs, int *count, WORD key, DWORD flags)
 {
-    INPUT inputs[2] = {};
-    inputs[0].type = inputs[1].type = INPUT_KEYBOARD;
-    inputs[0].ki.wVk = inputs[1].ki.wVk = key;
-    inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    SendInput(2, inputs, sizeof(INPUT));
-    Sleep(WAIT_STEP_MS * 3);
+    ZeroMemory(&inputs[*count], sizeof(INPUT));
+    inputs[*count].type = INPUT_KEYBOARD;
+    inputs[*count].ki.wVk = key;
+    inputs[*count].ki.dwFlags = flags;
+    (*count)++;
+}
+
+/* Presses a named key, with Alt held for an "alt+" name; FALSE for a name
+ * that is not in the table. */
+static BOOL PressNamedKey(const char *spec)
+{
+    char head[sizeof(ALT_PREFIX)];
+    lstrcpynA(head, spec, sizeof(head));
+    BOOL alt = lstrcmpiA(head, ALT_PREFIX) == 0;
+    const char *name = alt ? spec + lstrlenA(ALT_PREFIX) : spec;
+    INPUT inputs[4];
+    int count = 0;
+
+    for (size_t i = 0; i < sizeof(KeyNames) / sizeof(KeyNames[0]); i++)
+    {
+        if (lstrcmpiA(name, KeyNames[i].name) != 0)
+            continue;
+        if (alt)
+            AddKey(inputs, &count, VK_MENU, 0);
+        AddKey(inputs, &count, KeyNames[i].key, 0);
+        AddKey(inputs, &count, KeyNames[i].key, KEYEVENTF_KEYUP);
+        if (alt)
+            AddKey(inputs, &count, VK_MENU, KEYEVENTF_KEYUP);
+        SendInput(count, inputs, sizeof(INPUT));
+        Sleep(WAIT_STEP_MS * 3);
+        return TRUE;
+    }
+    return FALSE;
 }
 
 int main(int argc, char **argv)
 {
-    if (argc < 3)
+    if (argc < 5)
     {
-        fprintf(stderr, "usage: showcase LAUNCHER.EXE SHOT.BMP\n");
+        fprintf(stderr, "usage: showcase PROGRAM.EXE CLASS SHOT.BMP CODE.TXT [KEY...]\n");
         return 1;
     }
 
@@ -133,46 +176,46 @@ int main(int argc, char **argv)
         return 1;
     }
 
-    Search search = { process.dwProcessId, NULL };
+    Search search = { process.dwProcessId, argv[2], NULL };
     for (DWORD waited = 0; !search.window && waited < WAIT_LIMIT_MS; waited += WAIT_STEP_MS)
     {
         if (WaitForSingleObject(process.hProcess, WAIT_STEP_MS) == WAIT_OBJECT_0)
             break;
-        EnumWindows(FindLauncher, (LPARAM)&search);
+        EnumWindows(FindProgramWindow, (LPARAM)&search);
     }
     if (!search.window)
     {
-        fprintf(stderr, "showcase: the launcher showed no window\n");
+        fprintf(stderr, "showcase: %s showed no window of class %s\n", argv[1], argv[2]);
         TerminateProcess(process.hProcess, 1);
         return EXIT_NO_WINDOW;
     }
 
+    /* Until the program waits for input it may still be filling the
+     * window; then the window's own painting settles. */
+    WaitForInputIdle(process.hProcess, WAIT_LIMIT_MS);
     Sleep(SETTLE_MS);
     SetForegroundWindow(search.window);
     if (!HasFont(CAPTION_GLYPH_FONT))
         fprintf(stderr, "showcase: Wine has no %s font, so the caption buttons would show "
                         "letters; no picture saved\n", CAPTION_GLYPH_FONT);
-    else if (!SaveWindowPicture(search.window, argv[2]))
-        fprintf(stderr, "showcase: could not save %s\n", argv[2]);
+    else if (!SaveWindowPicture(search.window, argv[3]))
+        fprintf(stderr, "showcase: could not save %s\n", argv[3]);
 
-    /* The focus starts on Start Install: Tab moves it to Don't Install. */
-    PressKey(VK_TAB);
-    PressKey(VK_RETURN);
+    for (int i = 5; i < argc; i++)
+        if (!PressNamedKey(argv[i]))
+            fprintf(stderr, "showcase: no key is named %s\n", argv[i]);
 
     DWORD code = 1;
     WaitForSingleObject(process.hProcess, WAIT_LIMIT_MS);
     GetExitCodeProcess(process.hProcess, &code);
-    printf("showcase: launcher exited with code %ld\n", (long)code);
-    if (argc > 3)
+    printf("showcase: %s exited with code %ld\n", argv[1], (long)code);
+    char text[16];
+    DWORD written;
+    HANDLE file = CreateFileA(argv[4], GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    if (file != INVALID_HANDLE_VALUE)
     {
-        char text[16];
-        DWORD written;
-        HANDLE file = CreateFileA(argv[3], GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
-        if (file != INVALID_HANDLE_VALUE)
-        {
-            WriteFile(file, text, wsprintfA(text, "%ld", (long)(int)code), &written, NULL);
-            CloseHandle(file);
-        }
+        WriteFile(file, text, wsprintfA(text, "%ld", (long)(int)code), &written, NULL);
+        CloseHandle(file);
     }
     return (int)code;
 }

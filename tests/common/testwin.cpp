@@ -289,6 +289,34 @@ static void ReadListHere(HWND list, ListRead *read)
     }
 }
 
+/* Room for an entry of another process that grew between asking for its
+ * length and copying it. */
+#define FOREIGN_ENTRY_SPARE 1024
+
+/* Reads a list of another process, where no hook of this program runs:
+ * the platform copies each entry across. Wine copies an entry whole only
+ * to a caller that asks for wide characters. */
+static void ReadForeignEntries(HWND list, ListRead *read)
+{
+    int count = (int)SendMessageW(list, LB_GETCOUNT, 0, 0);
+    int first = read->index == READ_ALL_ENTRIES ? 0 : read->index;
+    int last = read->index == READ_ALL_ENTRIES ? count - 1 : read->index;
+
+    for (int i = first; i <= last && i < count; i++)
+    {
+        LRESULT length = SendMessageW(list, LB_GETTEXTLEN, i, 0);
+        if (length == LB_ERR)
+            continue;
+        std::vector<wchar_t> text(length + 1 + FOREIGN_ENTRY_SPARE, L'\0');
+        if (SendMessageW(list, LB_GETTEXT, i, (LPARAM)text.data()) == LB_ERR)
+            continue;
+        int size = WideCharToMultiByte(CP_ACP, 0, text.data(), -1, NULL, 0, NULL, NULL);
+        std::vector<char> narrow(size > 0 ? size : 1, '\0');
+        WideCharToMultiByte(CP_ACP, 0, text.data(), -1, narrow.data(), size, NULL, NULL);
+        read->lines.push_back(narrow.data());
+    }
+}
+
 static UINT ListReadMessage()
 {
     static UINT message = RegisterWindowMessageA("TarnellTestListRead");
@@ -314,12 +342,18 @@ static LRESULT CALLBACK ListReadHook(int code, WPARAM wParam, LPARAM lParam)
 static ListRead ReadList(HWND list, int index)
 {
     ListRead read;
-    DWORD owner = GetWindowThreadProcessId(list, NULL);
+    DWORD ownerProcess = 0;
+    DWORD owner = GetWindowThreadProcessId(list, &ownerProcess);
 
     read.index = index;
     if (owner == GetCurrentThreadId())
     {
         ReadListHere(list, &read);
+        return read;
+    }
+    if (ownerProcess != GetCurrentProcessId())
+    {
+        ReadForeignEntries(list, &read);
         return read;
     }
     HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, ListReadHook, NULL, owner);
@@ -463,6 +497,42 @@ void PressKey(HWND window, WORD virtualKey, WORD modifier)
     inputs.push_back(KeyInput(virtualKey, true));
     if (modifier)
         inputs.push_back(KeyInput(modifier, true));
+    SendInput((UINT)inputs.size(), inputs.data(), sizeof(INPUT));
+}
+
+static INPUT CharacterInput(wchar_t character, bool up)
+{
+    INPUT input = {};
+
+    input.type = INPUT_KEYBOARD;
+    input.ki.wScan = character;
+    input.ki.dwFlags = KEYEVENTF_UNICODE | (up ? KEYEVENTF_KEYUP : 0);
+    return input;
+}
+
+void TypeText(HWND window, const std::string &text)
+{
+    std::vector<INPUT> inputs;
+
+    SetForegroundWindow(window);
+    WaitUntil([&] { return GetForegroundWindow() == window; }, 2000);
+    for (char character : text)
+    {
+        SHORT key = VkKeyScanA(character);
+        if (key == -1)
+        {
+            inputs.push_back(CharacterInput((unsigned char)character, false));
+            inputs.push_back(CharacterInput((unsigned char)character, true));
+            continue;
+        }
+        bool shift = (HIBYTE(key) & 1) != 0;
+        if (shift)
+            inputs.push_back(KeyInput(VK_SHIFT, false));
+        inputs.push_back(KeyInput(LOBYTE(key), false));
+        inputs.push_back(KeyInput(LOBYTE(key), true));
+        if (shift)
+            inputs.push_back(KeyInput(VK_SHIFT, true));
+    }
     SendInput((UINT)inputs.size(), inputs.data(), sizeof(INPUT));
 }
 

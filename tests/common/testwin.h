@@ -65,9 +65,10 @@ BITMAPINFO TopDownBitmapInfo(int width, int height);
  * class styles. */
 void RegisterTestClass(const char *className, WNDPROC procedure, UINT style = 0);
 
-/* A list box entry's text; empty when there is no such entry. The list
- * must belong to this process; one of another thread is read on that
- * thread, in one step, so that a refill cannot come between. */
+/* A list box entry's text; empty when there is no such entry. A list of
+ * another thread of this process is read on that thread, in one step, so
+ * that a refill cannot come between; one of another process entry by
+ * entry through the platform's messages. */
 std::string ListBoxText(HWND list, int index);
 /* Every entry of a list box, in order, as one state of the list. */
 std::vector<std::string> ListBoxLines(HWND list);
@@ -87,6 +88,12 @@ HWND FocusOf(HWND window);
 /* Brings the window's thread to the foreground and presses one key,
  * optionally with Shift or Alt held, through SendInput. */
 void PressKey(HWND window, WORD virtualKey, WORD modifier = 0);
+
+/* Brings the window's thread to the foreground and types the text into
+ * its focus through SendInput: each character on the key that the
+ * keyboard layout gives it, with Shift where the layout wants it, or as
+ * the character itself where no key makes it. */
+void TypeText(HWND window, const std::string &text);
 
 /* Brings the window's thread to the foreground and clicks the left mouse
  * button at a screen point, once or twice in quick succession (a double

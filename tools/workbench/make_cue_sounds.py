@@ -1,5 +1,6 @@
-# Writes the five small WAVE sounds that the cue test program carries as
-# its ATTENTION_WAV ... SUCCESS_WAV resources: 8 kHz 8-bit mono tones of
+# Writes the five small WAVE sounds that a program carries as its
+# ATTENTION_WAV ... SUCCESS_WAV resources for the library's sound cues (the
+# workbench, and the cue test program): 8 kHz 8-bit mono tones of
 # different pitch and length, so that each cue's samples are its own.
 import math
 import os

@@ -1,0 +1,54 @@
+#!/bin/sh
+# Sets up, builds the library workbench (tools/workbench) and starts it
+# under Wine set to Windows XP: one window in which every service of the
+# utility library is at work.
+#
+# With a display the window opens there. Without one the workbench runs
+# in a Wine virtual desktop under Xvfb: a picture of its window is saved
+# as build/default/workbench.png, Alt+F4 closes it, and the script exits
+# 0 when the picture was saved and the workbench ended with code 0.
+set -eu
+cd "$(dirname "$0")/.."
+
+./scripts/setup.sh
+cmake --preset default >/dev/null
+cmake --build --preset default --target Workbench showcase
+
+export WINEPREFIX="$PWD/build/wineprefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+WINE64=/usr/lib/wine/wine64
+tools="$PWD/build/default/tools"
+# The run script's prefix, set up the same way (Windows XP, Marlett for
+# the caption buttons).
+prefix_setup="$PWD/tests/wine/prefix-setup.sh"
+export TARNELL_WINEPREFIX="$WINEPREFIX" TARNELL_WINE="$WINE64"
+
+if [ -n "${DISPLAY:-}" ]; then
+    sh "$prefix_setup"
+    exec "$WINE64" "$tools/workbench/Workbench.exe"
+fi
+
+# The picture shows the workbench where a user would keep it, not the
+# build tree: its file field starts with its own path.
+shot="$PWD/build/default/workbench"
+home="Program Files/Kelmora Software/Tarnell Library Workbench"
+export tools shot home WINE64 prefix_setup
+/usr/lib/wine/wineserver -k 2>/dev/null || true
+exec xvfb-run -a -s "-screen 0 1024x768x24" sh -c '
+    sh "$prefix_setup" >/dev/null
+    rm -f "$shot.code" "$shot.bmp" "$shot.png"
+    mkdir -p "$WINEPREFIX/drive_c/$home"
+    cp "$tools/workbench/Workbench.exe" "$WINEPREFIX/drive_c/$home/Workbench.exe"
+    cd "$WINEPREFIX/drive_c/$home"
+    "$WINE64" explorer /desktop=Workbench,1024x768 "$tools/showcase.exe" \
+        Workbench.exe TarnellWorkbench "Z:$shot.bmp" "Z:$shot.code" alt+f4
+    /usr/lib/wine/wineserver -w
+    if [ ! -f "$shot.bmp" ]; then
+        echo "workbench: no picture saved" >&2
+        exit 1
+    fi
+    convert "$shot.bmp" "$shot.png" && rm -f "$shot.bmp" && echo "picture: $shot.png"
+    code=$(cat "$shot.code" 2>/dev/null || echo 1)
+    echo "workbench exited with code $code"
+    [ "$code" = 0 ]'
