@@ -14,15 +14,8 @@ cd "$(dirname "$0")/.."
 cmake --preset default >/dev/null
 cmake --build --preset default --target Workbench showcase
 
-export WINEPREFIX="$PWD/build/wineprefix"
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-WINE64=/usr/lib/wine/wine64
+. ./scripts/wine-env.sh
 tools="$PWD/build/default/tools"
-# The run script's prefix, set up the same way (Windows XP, Marlett for
-# the caption buttons).
-prefix_setup="$PWD/tests/wine/prefix-setup.sh"
-export TARNELL_WINEPREFIX="$WINEPREFIX" TARNELL_WINE="$WINE64"
 
 if [ -n "${DISPLAY:-}" ]; then
     sh "$prefix_setup"
