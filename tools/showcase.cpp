@@ -133,12 +133,12 @@ static void AddKey(INPUT *inputs, int *count, WORD key, DWORD flags)
 
 /* Presses a named key, with Alt held for an "alt+" name; FALSE for a name
  * that is not in the table. */
-static BOOL PressNamedKey(const char *spec)
+static BOOL PressNamedKey(const char *keyName)
 {
     char head[sizeof(ALT_PREFIX)];
-    lstrcpynA(head, spec, sizeof(head));
+    lstrcpynA(head, keyName, sizeof(head));
     BOOL alt = lstrcmpiA(head, ALT_PREFIX) == 0;
-    const char *name = alt ? spec + lstrlenA(ALT_PREFIX) : spec;
+    const char *name = alt ? keyName + lstrlenA(ALT_PREFIX) : keyName;
     INPUT inputs[4];
     int count = 0;
 
