@@ -121,6 +121,18 @@ std::string ReadTextFile(const std::string &path)
     return text;
 }
 
+bool WriteWholeFile(const std::string &path, const std::string &bytes)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    DWORD written = 0;
+
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    BOOL ok = WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, NULL);
+    CloseHandle(file);
+    return ok && written == bytes.size();
+}
+
 std::string LowerCase(std::string text)
 {
     std::transform(text.begin(), text.end(), text.begin(),
@@ -270,51 +282,53 @@ struct ListRead
     std::vector<std::string> lines;
 };
 
-/* Reads on the calling thread, which must be the list's own: the length
- * asked for is then the length copied. */
-static void ReadListHere(HWND list, ListRead *read)
+/* Reads the list's entries in the range the read asks for, one entry at a
+ * time through readEntry, which gives false for an entry it cannot read. */
+static void ReadEntries(HWND list, ListRead *read, bool (*readEntry)(HWND, int, std::string *))
 {
-    int count = (int)SendMessageA(list, LB_GETCOUNT, 0, 0);
+    int count = (int)SendMessageW(list, LB_GETCOUNT, 0, 0);
     int first = read->index == READ_ALL_ENTRIES ? 0 : read->index;
     int last = read->index == READ_ALL_ENTRIES ? count - 1 : read->index;
+    std::string text;
 
     for (int i = first; i <= last && i < count; i++)
-    {
-        LRESULT length = SendMessageA(list, LB_GETTEXTLEN, i, 0);
-        if (length == LB_ERR)
-            continue;
-        std::vector<char> text(length + 1, '\0');
-        SendMessageA(list, LB_GETTEXT, i, (LPARAM)text.data());
-        read->lines.push_back(text.data());
-    }
+        if (readEntry(list, i, &text))
+            read->lines.push_back(text);
+}
+
+/* An entry read on the list's own thread: the length asked for is then
+ * the length copied. */
+static bool ReadOwnEntry(HWND list, int index, std::string *text)
+{
+    LRESULT length = SendMessageA(list, LB_GETTEXTLEN, index, 0);
+    if (length == LB_ERR)
+        return false;
+    std::vector<char> entry(length + 1, '\0');
+    SendMessageA(list, LB_GETTEXT, index, (LPARAM)entry.data());
+    *text = entry.data();
+    return true;
 }
 
 /* Room for an entry of another process that grew between asking for its
  * length and copying it. */
 #define FOREIGN_ENTRY_SPARE 1024
 
-/* Reads a list of another process, where no hook of this program runs:
- * the platform copies each entry across. Wine copies an entry whole only
+/* An entry of a list of another process, where no hook of this program
+ * runs: the platform copies it across. Wine copies an entry whole only
  * to a caller that asks for wide characters. */
-static void ReadForeignEntries(HWND list, ListRead *read)
+static bool ReadForeignEntry(HWND list, int index, std::string *text)
 {
-    int count = (int)SendMessageW(list, LB_GETCOUNT, 0, 0);
-    int first = read->index == READ_ALL_ENTRIES ? 0 : read->index;
-    int last = read->index == READ_ALL_ENTRIES ? count - 1 : read->index;
-
-    for (int i = first; i <= last && i < count; i++)
-    {
-        LRESULT length = SendMessageW(list, LB_GETTEXTLEN, i, 0);
-        if (length == LB_ERR)
-            continue;
-        std::vector<wchar_t> text(length + 1 + FOREIGN_ENTRY_SPARE, L'\0');
-        if (SendMessageW(list, LB_GETTEXT, i, (LPARAM)text.data()) == LB_ERR)
-            continue;
-        int size = WideCharToMultiByte(CP_ACP, 0, text.data(), -1, NULL, 0, NULL, NULL);
-        std::vector<char> narrow(size > 0 ? size : 1, '\0');
-        WideCharToMultiByte(CP_ACP, 0, text.data(), -1, narrow.data(), size, NULL, NULL);
-        read->lines.push_back(narrow.data());
-    }
+    LRESULT length = SendMessageW(list, LB_GETTEXTLEN, index, 0);
+    if (length == LB_ERR)
+        return false;
+    std::vector<wchar_t> entry(length + 1 + FOREIGN_ENTRY_SPARE, L'\0');
+    if (SendMessageW(list, LB_GETTEXT, index, (LPARAM)entry.data()) == LB_ERR)
+        return false;
+    int size = WideCharToMultiByte(CP_ACP, 0, entry.data(), -1, NULL, 0, NULL, NULL);
+    std::vector<char> narrow(size > 0 ? size : 1, '\0');
+    WideCharToMultiByte(CP_ACP, 0, entry.data(), -1, narrow.data(), size, NULL, NULL);
+    *text = narrow.data();
+    return true;
 }
 
 static UINT ListReadMessage()
@@ -331,7 +345,7 @@ static LRESULT CALLBACK ListReadHook(int code, WPARAM wParam, LPARAM lParam)
     const CWPSTRUCT *call = (const CWPSTRUCT *)lParam;
 
     if (code == HC_ACTION && call->message == ListReadMessage())
-        ReadListHere(call->hwnd, (ListRead *)call->lParam);
+        ReadEntries(call->hwnd, (ListRead *)call->lParam, ReadOwnEntry);
     return CallNextHookEx(NULL, code, wParam, lParam);
 }
 
@@ -348,12 +362,12 @@ static ListRead ReadList(HWND list, int index)
     read.index = index;
     if (owner == GetCurrentThreadId())
     {
-        ReadListHere(list, &read);
+        ReadEntries(list, &read, ReadOwnEntry);
         return read;
     }
     if (ownerProcess != GetCurrentProcessId())
     {
-        ReadForeignEntries(list, &read);
+        ReadEntries(list, &read, ReadForeignEntry);
         return read;
     }
     HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, ListReadHook, NULL, owner);

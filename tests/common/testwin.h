@@ -40,6 +40,8 @@ std::string FreshFolder(const std::string &name);
 bool CopyTo(const std::string &from, const std::string &to);
 bool FileExists(const std::string &path);
 std::string ReadTextFile(const std::string &path);
+/* Writes the bytes as the whole of the file; false when it cannot. */
+bool WriteWholeFile(const std::string &path, const std::string &bytes);
 std::string LowerCase(std::string text);
 
 /* Starts a program; environment is a list of NAME=VALUE texts added to

@@ -138,3 +138,11 @@ std::string VersionString(std::vector<BYTE> &data, const char *name)
         return "<missing>";
     return value;
 }
+
+bool MutexExists(const char *name)
+{
+    HANDLE mutex = OpenMutexA(SYNCHRONIZE, FALSE, name);
+    if (mutex)
+        CloseHandle(mutex);
+    return mutex != NULL;
+}

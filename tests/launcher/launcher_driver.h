@@ -81,6 +81,9 @@ private:
     std::vector<std::pair<std::string, std::string>> saved;
 };
 
+/* Whether a mutex of that name exists in the session. */
+bool MutexExists(const char *name);
+
 /* A program's version block (empty when it has none), and one string of
  * its English (United States), code page 1252 table ("<missing>" when
  * absent). */

@@ -33,14 +33,6 @@ static LauncherRun StartBranded(const std::string &name, bool waitForWindow = tr
     return StartLauncher(folder, "TARNELL.EXE", "", waitForWindow);
 }
 
-static bool MutexExists(const char *name)
-{
-    HANDLE mutex = OpenMutexA(SYNCHRONIZE, FALSE, name);
-    if (mutex)
-        CloseHandle(mutex);
-    return mutex != NULL;
-}
-
 /* Pixels as 0xRRGGBB, row by row from the top. */
 struct Picture
 {

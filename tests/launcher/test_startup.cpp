@@ -24,15 +24,6 @@ static const VersionCase versionCases[] =
     { "win2003", false }, { "vista", false }, { "win10", false }, { "win31", true },
 };
 
-static bool MutexExists()
-{
-    HANDLE mutex = OpenMutexA(SYNCHRONIZE, FALSE, LAUNCHER_MUTEX_NAME);
-    if (!mutex)
-        return false;
-    CloseHandle(mutex);
-    return true;
-}
-
 TEST(Startup, RunsOnTheSystemsItKnowsAndRefusesTheOthers)
 {
     std::string folder = FreshFolder("versions");
@@ -48,7 +39,7 @@ TEST(Startup, RunsOnTheSystemsItKnowsAndRefusesTheOthers)
         if (c.accepted)
         {
             ASSERT_TRUE(run.window) << c.wineVersion;
-            EXPECT_TRUE(MutexExists()) << c.wineVersion;
+            EXPECT_TRUE(MutexExists(LAUNCHER_MUTEX_NAME)) << c.wineVersion;
             EXPECT_EQ(CloseWithAltF4(run), 0u) << c.wineVersion;
         }
         else
@@ -59,7 +50,7 @@ TEST(Startup, RunsOnTheSystemsItKnowsAndRefusesTheOthers)
                 seenWindows += ClassName(w) + ":" + WindowText(w) + " ";
             ASSERT_TRUE(box) << c.wineVersion << " exit " << WaitForExit(run.process, 0) << " " << seenWindows;
             /* The refusal comes before the mutex is taken. */
-            EXPECT_FALSE(MutexExists()) << c.wineVersion;
+            EXPECT_FALSE(MutexExists(LAUNCHER_MUTEX_NAME)) << c.wineVersion;
             MessageBoxSeen seen = AnswerMessageBox(run.process.info.dwProcessId);
             EXPECT_EQ(seen.caption, "Tarnell.exe Error Information") << c.wineVersion;
             EXPECT_EQ(seen.text, TEXT_UNSUPPORTED) << c.wineVersion;

@@ -31,10 +31,7 @@ static int TopIndex(HWND list)
 
 static void WriteFile(const std::string &path, const std::string &bytes)
 {
-    FILE *file = fopen(path.c_str(), "wb");
-    ASSERT_NE(file, (FILE *)NULL) << path;
-    fwrite(bytes.data(), 1, bytes.size(), file);
-    fclose(file);
+    ASSERT_TRUE(WriteWholeFile(path, bytes)) << path;
 }
 
 /* A file of the given size whose bytes past the text were never written. */

@@ -190,17 +190,6 @@ TEST_F(WorkbenchWindow, TypedDatesAreReadBackOrRefused)
     }
 }
 
-static bool WriteBytes(const std::string &path, const std::vector<BYTE> &bytes)
-{
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
-    DWORD written = 0;
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    BOOL ok = WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, NULL);
-    CloseHandle(file);
-    return ok && written == bytes.size();
-}
-
 /* The hex dump lines of the first bytes, as the test writes them. */
 static std::vector<std::string> DumpLines(const std::string &name, const std::vector<BYTE> &bytes)
 {
@@ -251,7 +240,7 @@ TEST_F(WorkbenchWindow, FileChecksumsAndHexDump)
     for (const FileCase &c : cases)
     {
         SCOPED_TRACE(c.name);
-        ASSERT_TRUE(WriteBytes(folder + c.name, c.bytes));
+        ASSERT_TRUE(WriteWholeFile(folder + c.name, std::string(c.bytes.begin(), c.bytes.end())));
         std::string expected = std::to_string(c.bytes.size()) + " bytes, CRC-16/XMODEM " +
                                Hex(c.crc16, 4) + ", CRC-32/MPEG-2 " + Hex(c.crc32, 8);
         std::vector<std::string> dump = DumpLines(c.name, c.bytes);
@@ -290,7 +279,7 @@ TEST_F(WorkbenchWindow, FittedPathFollowsTheWidth)
 {
     std::string name = "calendar.txt";
     std::string path = folder + name;
-    ASSERT_TRUE(WriteBytes(path, { 'x' }));
+    ASSERT_TRUE(WriteWholeFile(path, "x"));
     HWND pathLabel = Item(IDC_FITTED_PATH);
     HWND plainLabel = Item(IDC_FITTED_PLAIN);
     int wide = GetSystemMetrics(SM_CXSCREEN);
