@@ -22,6 +22,7 @@ import argparse
 import concurrent.futures
 import os
 import re
+import shutil
 import stat
 import subprocess
 import sys
@@ -390,8 +391,10 @@ def build_launcher(arguments):
             if option in ("splash", "icon"):
                 value = os.path.abspath(value)
             settings.append(f"-D{name}={value}")
+    # The launcher's resources depend on the brand's art, which makes the
+    # previews along with the pictures.
     commands = [["cmake", "--preset", "disc", "-DTARNELL_BRAND_NAMES=options"] + settings,
-                ["cmake", "--build", "--preset", "disc", "--target", "disc", "previews"]]
+                ["cmake", "--build", "--preset", "disc", "--target", "disc"]]
     for command in commands:
         result = subprocess.run(command, cwd=PROJECT, capture_output=True, text=True)
         if result.returncode != 0:
@@ -415,10 +418,8 @@ def build_launcher(arguments):
 def copy_previews(folder):
     os.makedirs(folder, exist_ok=True)
     for name in PREVIEWS:
-        with open(os.path.join(BUILD, "brand", "tarnell", "previews", name), "rb") as source:
-            data = source.read()
-        with open(os.path.join(folder, name), "wb") as target:
-            target.write(data)
+        shutil.copyfile(os.path.join(BUILD, "brand", "tarnell", "previews", name),
+                        os.path.join(folder, name))
     print(f"previews: {', '.join(os.path.join(folder, name) for name in PREVIEWS)}")
 
 
@@ -432,8 +433,7 @@ def image_name(product):
 def main():
     arguments = parse_arguments()
     installer = arguments.installer or os.path.join(BUILD, "sample-installer")
-    if arguments.label is not None:
-        map_label(arguments.label)
+    label = map_label(arguments.label) if arguments.label is not None else None
     epoch = image_epoch()
     # A given installer folder is checked before anything is built.
     scanned = scan_installer(installer) if arguments.installer is not None else None
@@ -448,8 +448,8 @@ def main():
     if arguments.previews:
         copy_previews(arguments.previews)
     output = os.path.abspath(arguments.output or os.path.join(BUILD, image_name(product)))
-    label = map_label(arguments.label) if arguments.label is not None \
-        else map_label(autorun_label(arguments.autorun), loose=True)
+    if label is None:
+        label = map_label(autorun_label(arguments.autorun), loose=True)
     files, folders = scanned or scan_installer(installer)
     real_installer = os.path.realpath(installer)
     output_folder = os.path.dirname(output)
