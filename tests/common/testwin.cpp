@@ -1,5 +1,6 @@
 /* Helpers for the test drivers; see testwin.h. */
 #include "testwin.h"
+#include "winesettings.h"
 
 #include <algorithm>
 #include <cctype>
@@ -592,21 +593,14 @@ void ClickControl(HWND control, int clicks)
 
 void SetProgramWindowsVersion(const std::string &exeName, const char *version)
 {
-    HKEY key;
     std::string path = WINE_APP_DEFAULTS + exeName;
-
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, NULL, 0, KEY_SET_VALUE, NULL,
-                        &key, NULL) == ERROR_SUCCESS)
-    {
-        RegSetValueExA(key, "Version", 0, REG_SZ, (const BYTE *)version, lstrlenA(version) + 1);
-        RegCloseKey(key);
-    }
+    WriteSettingText(WINE_VIEW, HKEY_CURRENT_USER, path.c_str(), "Version", version);
 }
 
 void ClearProgramWindowsVersion(const std::string &exeName)
 {
     std::string path = WINE_APP_DEFAULTS + exeName;
-    RegDeleteKeyA(HKEY_CURRENT_USER, path.c_str());
+    DeleteSettingKey(WINE_VIEW, HKEY_CURRENT_USER, path.c_str());
 }
 
 BITMAPINFO TopDownBitmapInfo(int width, int height)

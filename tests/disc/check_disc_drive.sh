@@ -1,27 +1,19 @@
 #!/bin/sh
 # Makes disc images with the disc command, serves what each image holds
 # (read back from the image) as a Wine drive of type CD-ROM, and runs the
-# launcher tests' DiscDrive case from it: once for the sample installer,
-# once for an installer with a sub-folder and a long file name.
-# Usage: check_disc_drive.sh LAUNCHER.EXE AUTORUN.INF SETUP.EXE LAUNCHER_TESTS.EXE WORK_DIR
+# launcher tests' DiscDrive case from it: "sample", the sample installer,
+# and "rich", an installer with a sub-folder and a long file name (both
+# unless CASES names some).
+# Usage: check_disc_drive.sh LAUNCHER.EXE AUTORUN.INF SETUP.EXE LAUNCHER_TESTS.EXE WORK_DIR [CASE...]
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 launcher=$1 autorun=$2 setup=$3 tests=$4 work=$5
-export WINEPREFIX="$TARNELL_WINEPREFIX" WINEDEBUG=-all
-drive=r
-link="$WINEPREFIX/dosdevices/$drive:"
+shift 5
+cases=${*:-sample rich}
+drive=R
 
-# The mount manager reads the drives when it starts: restart Wine's server.
-restart_wine() {
-    /usr/lib/wine/wineserver -k 2>/dev/null || true
-    /usr/lib/wine/wineserver -w
-}
-cleanup() {
-    rm -f "$link"
-    "$TARNELL_WINE" reg delete 'HKLM\Software\Wine\Drives' /v "$drive:" /f >/dev/null 2>&1 || true
-    restart_wine
-}
-trap cleanup EXIT
+config() { sh "$here/../wine/wine-config.sh" "$@"; }
+trap 'config drop-drive $drive' EXIT
 
 run_case() {
     name=$1 files=$2
@@ -29,10 +21,8 @@ run_case() {
     /usr/bin/python3 "$here/../../scripts/make_disc.py" --installer "$work/$name/installer" \
         --launcher "$launcher" --autorun "$autorun" --output "$work/$name/disc.iso"
     /usr/bin/python3 "$here/serve_disc.py" "$work/$name/disc.iso" "$work/$name/cd"
-    ln -sfn "$work/$name/cd" "$link"
-    "$TARNELL_WINE" reg add 'HKLM\Software\Wine\Drives' /v "$drive:" /t REG_SZ /d cdrom /f >/dev/null
-    restart_wine
-    TARNELL_DISC_DRIVE="R:" TARNELL_DISC_FILES="$files" \
+    config drive $drive "$work/$name/cd" cdrom
+    TARNELL_DISC_DRIVE="$drive:" TARNELL_DISC_FILES="$files" \
         sh "$here/../wine/wine-run.sh" "$tests" --gtest_filter=DiscDrive.*
 }
 
@@ -43,5 +33,10 @@ cp "$setup" "$work/rich/installer/Setup.exe"
 echo "Read me first." > "$work/rich/installer/Read me first, please.txt"
 head -c 300000 /dev/urandom > "$work/rich/installer/Data Files/CABS/DATA1.CAB"
 
-run_case sample "AUTORUN.INF"
-run_case rich "Read me first, please.txt|Data Files\\CABS\\DATA1.CAB"
+for name in $cases; do
+    case $name in
+    sample) run_case sample "AUTORUN.INF" ;;
+    rich) run_case rich "Read me first, please.txt|Data Files\\CABS\\DATA1.CAB" ;;
+    *) echo "check_disc_drive: no case $name" >&2; exit 2 ;;
+    esac
+done

@@ -1,5 +1,6 @@
 /* Shared pieces of the launcher tests; see launcher_driver.h. */
 #include "launcher_driver.h"
+#include "winesettings.h"
 
 LauncherRun StartLauncher(const std::string &folder, const std::string &exeName,
                           const std::string &currentFolder, bool waitForWindow)
@@ -85,23 +86,12 @@ DWORD CloseWithAltF4(LauncherRun &run)
 
 static std::string ReadColour(const std::string &name)
 {
-    char value[64] = "";
-    DWORD size = sizeof(value);
-    RegGetValueA(HKEY_CURRENT_USER, COLOURS_KEY, name.c_str(), RRF_RT_REG_SZ, NULL, value, &size);
-    return value;
+    return ReadSettingText(WINE_VIEW, HKEY_CURRENT_USER, COLOURS_KEY, name.c_str());
 }
 
 static void WriteColour(const std::string &name, const std::string &value)
 {
-    HKEY key;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, COLOURS_KEY, 0, NULL, 0, KEY_SET_VALUE, NULL, &key,
-                        NULL) != ERROR_SUCCESS)
-        return;
-    if (value.empty())
-        RegDeleteValueA(key, name.c_str());
-    else
-        RegSetValueExA(key, name.c_str(), 0, REG_SZ, (const BYTE *)value.c_str(), (DWORD)value.size() + 1);
-    RegCloseKey(key);
+    WriteSettingText(WINE_VIEW, HKEY_CURRENT_USER, COLOURS_KEY, name.c_str(), value, true);
 }
 
 UserColours::UserColours(std::initializer_list<std::pair<const char *, const char *>> colours)

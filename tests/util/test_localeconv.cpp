@@ -8,6 +8,7 @@
  */
 #include <gtest/gtest.h>
 #include "testwin.h"
+#include "winesettings.h"
 
 #define INTERNATIONAL_KEY "Control Panel\\International"
 
@@ -78,19 +79,12 @@ protected:
 
     static std::string ReadValue(const char *name)
     {
-        char value[128] = "";
-        DWORD size = sizeof(value);
-        RegGetValueA(HKEY_CURRENT_USER, INTERNATIONAL_KEY, name, RRF_RT_REG_SZ, NULL, value, &size);
-        return value;
+        return ReadSettingText(WINE_VIEW, HKEY_CURRENT_USER, INTERNATIONAL_KEY, name);
     }
 
     static void WriteValue(const char *name, const std::string &value)
     {
-        HKEY key;
-        ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, INTERNATIONAL_KEY, 0, KEY_SET_VALUE, &key),
-                  ERROR_SUCCESS);
-        RegSetValueExA(key, name, 0, REG_SZ, (const BYTE *)value.c_str(), (DWORD)value.size() + 1);
-        RegCloseKey(key);
+        ASSERT_TRUE(WriteSettingText(WINE_VIEW, HKEY_CURRENT_USER, INTERNATIONAL_KEY, name, value));
     }
 
     std::string savedDate, savedTime;

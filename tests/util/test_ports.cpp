@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 #include "util/ports.h"
+#include "winesettings.h"
 
 #define SPOOLER_PORTS_KEY "Software\\Microsoft\\Windows NT\\CurrentVersion\\Ports"
 /* What a caller might have left in its array: not a port code. */
@@ -80,7 +81,8 @@ TEST(PortNames, EveryNameLeadsBackToItsCode)
     EXPECT_EQ(PortNameToCode(PortCodeToName(0)), PORT_NONE);
 }
 
-/* The spooler's port list, set for real in the registry. */
+/* The spooler's port list, set for real in the registry: the spooler runs
+ * in the program's own process and reads the list in its own view. */
 class PresentPorts : public ::testing::Test
 {
 protected:
@@ -93,8 +95,8 @@ protected:
 
     void SetUp() override
     {
-        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, SPOOLER_PORTS_KEY, 0, NULL, 0,
-                                  KEY_ALL_ACCESS, NULL, &key, NULL), ERROR_SUCCESS);
+        key = OpenSettingKey(PROGRAM_VIEW, HKEY_LOCAL_MACHINE, SPOOLER_PORTS_KEY);
+        ASSERT_TRUE(key != NULL);
         for (DWORD i = 0;; i++)
         {
             char name[256];

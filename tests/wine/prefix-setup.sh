@@ -6,9 +6,11 @@
 # the caption buttons. Runs inside the caller's X session, so the prefix's
 # wineserver starts with a display.
 #   TARNELL_WINEPREFIX  the prefix
-#   TARNELL_WINE        the Wine loader that makes it (64-bit Wine: the
-#                       prefix then holds 64-bit and 32-bit Windows)
+# The prefix is made by 64-bit Wine, whatever the build under test: it then
+# holds 64-bit and 32-bit Windows, and its settings are written through
+# wine-config.sh, in the registry view that their reader uses.
 set -eu
+here=$(dirname "$0")
 
 export WINEPREFIX="$TARNELL_WINEPREFIX"
 export WINEDEBUG=-all
@@ -18,30 +20,26 @@ MARLETT=/usr/share/wine/fonts/marlett.ttf
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "prefix-setup: creating $WINEPREFIX"
     mkdir -p "$WINEPREFIX"
-    "$TARNELL_WINE" wineboot -i
+    /usr/lib/wine/wine64 wineboot -i
 fi
-"$TARNELL_WINE" reg add 'HKCU\Software\Wine' /v Version /t REG_SZ /d winxp /f >/dev/null
+config() { sh "$here/wine-config.sh" "$@"; }
+config set 'HKCU\Software\Wine' Version winxp
 # No window manager runs under Xvfb: Wine draws the window frames itself,
 # so that clicks on captions and close boxes reach the windows.
-"$TARNELL_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null
+config set 'HKCU\Software\Wine\X11 Driver' Decorated N
 
 # A program that crashes must end at once. Wine otherwise starts winedbg,
 # whose crash dialog waits for a person; an empty debugger command cannot
-# start, so the process ends with its exception code. 32-bit programs read
-# their own view of the key.
-for view in '' '\Wow6432Node'; do
-    "$TARNELL_WINE" reg add "HKLM\\Software$view\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug" \
-        /v Debugger /t REG_SZ /d '' /f >/dev/null
-done
+# start, so the process ends with its exception code. The crashing program
+# reads the key itself, 32-bit programs in their own view.
+config set-each-view 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' Debugger ''
 
 # Wine draws the minimise, maximise and close glyphs with Marlett. Debian's
 # Wine does not find the fonts of its data folder (fonts-wine), but it
 # loads every font in the prefix's own Fonts folder.
-fonts="$WINEPREFIX/drive_c/windows/Fonts"
 if [ ! -f "$MARLETT" ]; then
     echo "prefix-setup: $MARLETT is missing (install fonts-wine)" >&2
     exit 1
 fi
-mkdir -p "$fonts"
-cmp -s "$MARLETT" "$fonts/marlett.ttf" || cp "$MARLETT" "$fonts/marlett.ttf"
+config font "$MARLETT"
 echo "prefix-setup: $WINEPREFIX ready"
