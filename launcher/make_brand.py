@@ -149,7 +149,8 @@ def main():
     files = check_brand(arguments.product, arguments.version, arguments.company,
                         arguments.copyright, arguments.names)
     if arguments.output:
-        write_files({os.path.join(arguments.output, name): data for name, data in files.items()})
+        write_files({os.path.join(arguments.output, name): data for name, data in files.items()},
+                    keep_unchanged=True)
 
 
 if __name__ == "__main__":

@@ -11,8 +11,9 @@ set -eu
 cd "$(dirname "$0")/.."
 
 ./scripts/setup.sh
+echo "run: building the launcher, the sample disc and the showcase in build/default"
 cmake --preset default >/dev/null
-cmake --build --preset default
+cmake --build --preset default --target disc showcase
 
 . ./scripts/wine-env.sh
 disc="$PWD/build/default/disc"

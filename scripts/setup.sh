@@ -29,11 +29,13 @@ for p in $PACKAGES; do
 done
 if [ -n "$missing" ]; then
     echo "setup: installing$missing"
+    echo "setup: with apt-get, from Debian's archive; on a new machine this takes a few minutes"
     if ! dpkg --print-foreign-architectures | grep -qx i386; then
         $SUDO dpkg --add-architecture i386
     fi
     $SUDO apt-get update -qq
     DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends $missing >/dev/null
+    echo "setup: packages installed"
 fi
 
 # 32-bit programs: run natively when the kernel can, else through qemu.

@@ -247,10 +247,25 @@ def png_bytes(image):
     return out.getvalue()
 
 
-def write_files(outputs):
+def same_content(path, data):
+    """True when the file at path holds exactly data."""
+    try:
+        if os.path.getsize(path) != len(data):
+            return False
+        with open(path, "rb") as existing:
+            return existing.read() == data
+    except OSError:
+        return False
+
+
+def write_files(outputs, keep_unchanged=False):
     """Writes {path: bytes} so that either every file is new or none is:
     each goes to a temporary file beside it first, and the renames follow
-    only when all are written."""
+    only when all are written. With keep_unchanged, a file that already
+    holds its bytes is left as it is, time stamp and all, so that what
+    depends on it is not rebuilt."""
+    if keep_unchanged:
+        outputs = {path: data for path, data in outputs.items() if not same_content(path, data)}
     temporaries = []
     try:
         for path, data in outputs.items():

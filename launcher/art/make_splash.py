@@ -40,6 +40,13 @@ PAGE_TOLERANCE = 8
 BACKDROP_EDGE_SHARE = 0.25
 # An edge in the luminance at least this strong keeps its pixels undithered.
 EDGE_THRESHOLD = 24
+# A dithered pixel may stray at most this much further (per channel) from
+# the picture than the nearest colour does. Error diffusion carries the
+# error it meets on edges and text, where its pixels are not kept, into the
+# smooth area beside them, and there it would pick the colour of the
+# lettering or of a bright object: single dots far off the picture's own
+# colour. About one step between the colours of a smooth 252-colour ramp.
+DITHER_SPREAD = 16
 SOFT_ENLARGEMENT = 2.0
 
 # System colours of the previews: (3-D face, light, shadow, window).
@@ -126,9 +133,18 @@ def art_palette(canvas, taken):
     return nudged, exact, sum(a != b for a, b in zip(palette, nudged))
 
 
+def channel_distance(image, other):
+    """Per pixel, the largest difference of one channel between two RGB
+    pictures, as an L picture."""
+    red, green, blue = ImageChops.difference(image, other).split()
+    return ImageChops.lighter(ImageChops.lighter(red, green), blue)
+
+
 def map_colours(canvas, palette, exact):
     """Indexes of the palette for every pixel: Floyd-Steinberg in smooth
-    areas, nearest colour on edges (and everywhere when exact)."""
+    areas, nearest colour on edges (and everywhere when exact), and where
+    the dithered colour strays more than DITHER_SPREAD further from the
+    picture than the nearest one."""
     table = Image.new("P", (1, 1))
     padded = palette + [palette[0]] * (PALETTE_SIZE - len(palette))
     table.putpalette([c for colour in padded for c in colour])
@@ -138,6 +154,9 @@ def map_colours(canvas, palette, exact):
     dithered = canvas.quantize(palette=table, dither=Image.Dither.FLOYDSTEINBERG)
     edges = canvas.convert("L").filter(ImageFilter.FIND_EDGES).filter(ImageFilter.MaxFilter(3))
     crisp = edges.point(lambda v: 255 if v >= EDGE_THRESHOLD else 0)
+    stray = ImageChops.subtract(channel_distance(canvas, dithered.convert("RGB")),
+                                channel_distance(canvas, plain.convert("RGB")))
+    crisp = ImageChops.lighter(crisp, stray.point(lambda v: 255 if v > DITHER_SPREAD else 0))
     return Image.composite(plain, dithered, crisp).tobytes(), crisp.tobytes()
 
 

@@ -45,6 +45,12 @@ check_build() {   # name, extra configure arguments...
     else
         echo "FAIL: $name: the consumer printed:"; echo "$output"; fail=1
     fi
+    # It must start on a bare Windows: no DLL of the compiler's runtime.
+    runtime=$("$objdump" -p "$dir/consumer.exe" | sed -n 's/^\s*DLL Name: //p' |
+              grep -Ei 'libgcc|libstdc|libwinpthread' | tr '\n' ' ')
+    if [ -n "$runtime" ]; then
+        echo "FAIL: $name: the consumer needs the compiler's DLLs $runtime"; fail=1
+    fi
     dlls=$("$objdump" -p "$dir/crc_only.exe" | sed -n 's/^\s*DLL Name: //p' | tr '\n' ' ')
     if echo "$dlls" | grep -Eiq 'shell32|ole32|winspool|winmm'; then
         echo "FAIL: $name: a program using the checksums alone imports $dlls"; fail=1

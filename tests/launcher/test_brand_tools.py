@@ -5,13 +5,14 @@ kinds, their refusals (which name the setting and the rule and write
 nothing), the committed art taken byte for byte, and a refused brand
 stopping CMake's configure step."""
 import os
+import random
 import shutil
 import struct
 import subprocess
 import tempfile
 import unittest
 
-from PIL import Image, ImageDraw
+from PIL import Image, ImageDraw, ImageFont
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 PROJECT = os.path.dirname(os.path.dirname(HERE))
@@ -89,6 +90,18 @@ class BrandTexts(unittest.TestCase):
         with open(os.path.join(self.work, "AUTORUN.INF"), "rb") as autorun:
             self.assertEqual(autorun.read(), b"[autorun]\r\nopen=TARNELL.EXE\r\nicon=TARNELL.EXE,0\r\n"
                                              b"label=H\xe9ron \"Atlas\" 65535.0.017\r\n")
+
+    def test_the_same_texts_leave_the_files_untouched(self):
+        # Every configure runs the tool: files it rewrote with the same
+        # bytes would rebuild the launcher each time.
+        paths = [os.path.join(self.work, name) for name in ("brand.h", "AUTORUN.INF")]
+        self.assertEqual(self.brand().returncode, 0)
+        for path in paths:
+            os.utime(path, ns=(10 ** 9, 10 ** 9))
+        self.assertEqual(self.brand().returncode, 0)
+        self.assertEqual([os.stat(path).st_mtime_ns for path in paths], [10 ** 9] * 2)
+        self.assertEqual(self.brand("--version=2.31.006").returncode, 0)
+        self.assertTrue(all(os.stat(path).st_mtime_ns > 10 ** 9 for path in paths))
 
 
 class Converters(unittest.TestCase):
@@ -200,6 +213,40 @@ class Converters(unittest.TestCase):
         preview = Image.open(self.path("icon-preview.png"))
         self.assertEqual(preview.getpixel((0, 0))[3], 0)
         self.assertEqual(preview.getpixel((16, 16)), (0, 0, 255, 255))
+
+    def test_dithering_keeps_a_smooth_picture_close_to_its_plain_resize(self):
+        # A slightly noisy sky with a bright sun and white lettering: error
+        # diffusion once dropped dots of the sun's and the lettering's
+        # colours into the smooth sky, up to 186 off per channel.
+        random.seed(7)
+        width, height = 1024, 640
+        sky = Image.new("RGB", (width, height))
+        sky.putdata([tuple(max(0, min(255, base + noise)) for base in
+                           (40 + 200 * y // height + 15 * x // width,
+                            60 + 90 * y // height - 20 * x // width,
+                            160 - 120 * y // height + 10 * x // width))
+                     for y in range(height) for x in range(width)
+                     for noise in (random.randint(-4, 4),)])
+        draw = ImageDraw.Draw(sky)
+        draw.ellipse((700, 380, 840, 520), fill=(255, 230, 40))
+        draw.text((60, 80), "SUNRISE 3", fill=(255, 255, 255),
+                  font=ImageFont.truetype("/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf", 72))
+        sky.save(self.path("sky.png"))
+
+        result = self.splash(self.path("sky.png"))
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertIn("dithered", result.stdout)
+        with open(self.path("splash.bmp"), "rb") as splash:
+            palette, rows = splash_table(splash.read())
+        plain = Image.open(self.path("sky.png")).resize((590, 369), Image.LANCZOS).load()
+        # The nearest of 252 colours lies within 16 of a smooth picture,
+        # and a dithered pixel may stray 16 further. Outside the panel, and
+        # but for the first pixel (the page entry), nothing is further off.
+        worst = max((max(abs(a - b) for a, b in zip(palette[rows[y][x]], plain[x, y])), x, y)
+                    for y in range(369) for x in range(590)
+                    if not (PANEL[0] <= x < PANEL[2] and PANEL[1] <= y < PANEL[3])
+                    and (x, y) != (0, 368))
+        self.assertLessEqual(worst[0], 32, f"pixel {worst[1:]} is {worst[0]} off")
 
 
 class Configure(unittest.TestCase):
