@@ -15,6 +15,8 @@
 #include <windows.h>
 #include <stdio.h>
 
+#include "tools/windowshot.h"
+
 #define WAIT_STEP_MS     100
 #define WAIT_LIMIT_MS    180000
 #define SETTLE_MS        1500
@@ -57,53 +59,6 @@ static BOOL CALLBACK FindProgramWindow(HWND window, LPARAM context)
         return FALSE;
     }
     return TRUE;
-}
-
-/* Copies the window's screen area, frame included, into a 24-bit BMP. */
-static BOOL SaveWindowPicture(HWND window, const char *path)
-{
-    RECT rect;
-    GetWindowRect(window, &rect);
-    int width = rect.right - rect.left, height = rect.bottom - rect.top;
-    int rowBytes = (width * 3 + 3) & ~3;
-
-    HDC screen = GetDC(NULL);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
-    SelectObject(memory, old);
-
-    BITMAPINFOHEADER info = {};
-    info.biSize = sizeof(info);
-    info.biWidth = width;
-    info.biHeight = height;
-    info.biPlanes = 1;
-    info.biBitCount = 24;
-    info.biCompression = BI_RGB;
-    info.biSizeImage = rowBytes * height;
-    BYTE *pixels = (BYTE *)HeapAlloc(GetProcessHeap(), 0, info.biSizeImage);
-    GetDIBits(memory, bitmap, 0, height, pixels, (BITMAPINFO *)&info, DIB_RGB_COLORS);
-
-    BITMAPFILEHEADER file = {};
-    file.bfType = 0x4D42;
-    file.bfOffBits = sizeof(file) + sizeof(info);
-    file.bfSize = file.bfOffBits + info.biSizeImage;
-
-    HANDLE out = CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
-    DWORD written;
-    BOOL ok = out != INVALID_HANDLE_VALUE &&
-              WriteFile(out, &file, sizeof(file), &written, NULL) &&
-              WriteFile(out, &info, sizeof(info), &written, NULL) &&
-              WriteFile(out, pixels, info.biSizeImage, &written, NULL);
-    if (out != INVALID_HANDLE_VALUE)
-        CloseHandle(out);
-
-    HeapFree(GetProcessHeap(), 0, pixels);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(NULL, screen);
-    return ok;
 }
 
 /* Whether a font of that name is really there, rather than a substitute. */

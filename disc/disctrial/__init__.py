@@ -1,0 +1,16 @@
+"""The disc trial: an ISO 9660 image tried on every Windows version Wine
+offers, as autorun would start it from a CD-ROM drive.
+
+    image    reading the image: its checks, the trees each version reads,
+             AUTORUN.INF against each tree
+    session  one Windows version in a fresh Wine session
+    verdict  what each version should do, and whether it did
+    sheet    the pictures, the sheet and the report
+"""
+
+
+class Refusal(Exception):
+    """A refusal of the trial's input: the rule and the value."""
+
+    def __init__(self, rule, value):
+        super().__init__(f"{rule}: {value}")
