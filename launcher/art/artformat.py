@@ -21,7 +21,10 @@ import struct
 import sys
 import tempfile
 
-from PIL import Image, UnidentifiedImageError
+from PIL import Image
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from picture import PictureError, open_picture  # noqa: E402
 
 # --- Splash ---------------------------------------------------------------
 
@@ -219,27 +222,6 @@ def read_icon(data):
 
 # --- Reading any picture and writing outputs ------------------------------
 
-def open_picture(path, minimum):
-    """Opens a picture in any format PIL reads, as RGBA; refuses one that
-    is missing, empty, unreadable, or smaller than minimum on a side."""
-    if not os.path.isfile(path):
-        raise ArtError("the picture does not exist", path)
-    if os.path.getsize(path) == 0:
-        raise ArtError("the picture is an empty file", path)
-    try:
-        with Image.open(path) as picture:
-            picture.load()
-            picture = picture.convert("RGBA")
-    except (UnidentifiedImageError, OSError, ValueError, Image.DecompressionBombError) as error:
-        raise ArtError("the picture cannot be read as PNG, JPEG, BMP or another common format",
-                       f"{path} ({error})") from None
-    width, height = picture.size
-    if width < minimum or height < minimum:
-        raise ArtError(f"a picture is at least {minimum} x {minimum} pixels",
-                       f"{path} is {width} x {height}")
-    return picture
-
-
 def png_bytes(image):
     """A picture as the bytes of a PNG file."""
     out = io.BytesIO()
@@ -285,7 +267,8 @@ def write_files(outputs, keep_unchanged=False):
                 os.unlink(temporary)
 
 
-def converter_main(description, setting, read, convert, minimum, add_options, previews):
+def converter_main(description, setting, read, convert, minimum, add_options, previews,
+                   largest=None):
     """The command line both converters share: PICTURE OUTPUT, --setting
     (the name messages give), and each one's preview options. A picture
     that read() accepts is taken byte for byte; any other is opened and
@@ -310,11 +293,19 @@ def converter_main(description, setting, read, convert, minimum, add_options, pr
             checked = read(data)
             say(f"{arguments.picture} is in the launcher's form already: taken as it is")
         except (ArtError, OSError):
-            data = convert(open_picture(arguments.picture, minimum), say)
+            data = convert(open_picture(arguments.picture, minimum, say, largest), say)
             checked = read(data)
         outputs = {arguments.output: data}
         outputs.update(previews(arguments, checked))
         write_files(outputs)
-    except ArtError as error:
+    except (ArtError, PictureError) as error:
         print(f"{arguments.setting}: refused: {error}", file=sys.stderr)
+        sys.exit(1)
+    except OSError as error:
+        # A full disk, an unwritable folder, a file gone during the run.
+        print(f"{arguments.setting}: failed: {error.strerror or error}"
+              + (f": {error.filename}" if error.filename else ""), file=sys.stderr)
+        sys.exit(1)
+    except Exception as error:  # noqa: BLE001: never a traceback for a publisher
+        print(f"{arguments.setting}: failed: {type(error).__name__}: {error}", file=sys.stderr)
         sys.exit(1)

@@ -24,6 +24,9 @@ from artformat import (ICON_SIZE, TRANSPARENT, VGA_PALETTE, ArtError, converter_
                        icon_file, png_bytes, read_icon)
 
 MINIMUM_SIDE = ICON_SIZE
+# A picture of more pixels than this is refused unread: 4096 x 4096 is
+# sixteen thousand times the icon's own; no icon is drawn that large.
+LARGEST = (4096, 4096)
 OPAQUE = 128
 
 
@@ -70,4 +73,4 @@ def previews(arguments, grid):
 
 if __name__ == "__main__":
     converter_main("Turns a picture into the launcher's icon.", "TARNELL_ICON", read_icon,
-                   convert, MINIMUM_SIDE, add_options, previews)
+                   convert, MINIMUM_SIDE, add_options, previews, LARGEST)

@@ -32,6 +32,10 @@ from artformat import (ART_COLOURS, DONT_BUTTON, GREYS, GREY_FACE,  # noqa: E402
                        nudge, panel_role, png_bytes, read_splash, splash_file)
 
 MINIMUM_SIDE = 50
+# A picture of more pixels than this is refused unread: 64 megapixels
+# (a 48-megapixel camera picture fits) is over 300 times the splash's own,
+# and decoding it already takes a quarter of a gigabyte.
+LARGEST = (10000, 6400)
 # How far (per channel) a pixel may stray from the page colour and still
 # be backdrop: JPEG noise on a plain page stays within it.
 PAGE_TOLERANCE = 8
@@ -283,4 +287,4 @@ def previews(arguments, checked):
 
 if __name__ == "__main__":
     converter_main("Turns a picture into the launcher's splash.", "TARNELL_SPLASH", read_splash,
-                   convert, MINIMUM_SIDE, add_options, previews)
+                   convert, MINIMUM_SIDE, add_options, previews, LARGEST)

@@ -12,7 +12,7 @@ import subprocess
 import tempfile
 import unittest
 
-from PIL import Image, ImageDraw, ImageFont
+from PIL import Image, ImageCms, ImageDraw, ImageFont
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 PROJECT = os.path.dirname(os.path.dirname(HERE))
@@ -122,12 +122,21 @@ class Converters(unittest.TestCase):
         open(self.path("empty.png"), "wb").close()
         with open(self.path("notes.jpg"), "w") as notes:
             notes.write("not a picture\n")
+        Image.new("RGB", (300, 200), "white").save(self.path("whole.png"))
+        with open(self.path("whole.png"), "rb") as whole, open(self.path("cut.png"), "wb") as cut:
+            cut.write(whole.read()[:300])
+        # 96 megapixels in a few kilobytes: refused from its header, unread.
+        Image.new("1", (12000, 8000)).save(self.path("huge.png"))
+        Image.new("1", (4097, 4096)).save(self.path("huge-icon.png"))
         cases = [
             ("make_splash.py", "nowhere.png", "the picture does not exist"),
             ("make_splash.py", "empty.png", "the picture is an empty file"),
             ("make_splash.py", "notes.jpg", "cannot be read as PNG, JPEG, BMP"),
             ("make_splash.py", "narrow.png", "at least 50 x 50 pixels: "),
             ("make_icon.py", "tiny.png", "at least 32 x 32 pixels: "),
+            ("make_splash.py", "cut.png", "or it is truncated or corrupt: "),
+            ("make_splash.py", "huge.png", "at most 10000 x 6400 pixels (64 megapixels)"),
+            ("make_icon.py", "huge-icon.png", "at most 4096 x 4096 pixels"),
         ]
         for script, picture, rule in cases:
             with self.subTest(picture):
@@ -213,6 +222,66 @@ class Converters(unittest.TestCase):
         preview = Image.open(self.path("icon-preview.png"))
         self.assertEqual(preview.getpixel((0, 0))[3], 0)
         self.assertEqual(preview.getpixel((16, 16)), (0, 0, 255, 255))
+
+    def test_pictures_as_a_viewer_shows_them(self):
+        # A landscape, red on the left, as a camera held sideways stores
+        # it: turned a quarter to the left, with the tag that turns it back.
+        landscape = Image.new("RGB", (800, 500), (200, 30, 30))
+        ImageDraw.Draw(landscape).rectangle((400, 0, 799, 499), fill=(30, 30, 200))
+        exif = Image.Exif()
+        exif[0x0112] = 6
+        landscape.transpose(Image.ROTATE_90).save(self.path("sideways.jpg"), exif=exif, quality=95)
+        Image.new("I;16", (300, 200), 32768).save(self.path("grey16.png"))
+        Image.new("LA", (300, 200), (100, 255)).save(self.path("grey-alpha.png"))
+        palette = Image.new("P", (300, 200), 0)
+        palette.putpalette([255, 255, 255, 0, 128, 0] + [0] * 762)
+        ImageDraw.Draw(palette).rectangle((50, 50, 250, 150), fill=1)
+        palette.save(self.path("palette.png"), transparency=0)
+        Image.new("CMYK", (300, 200), (0, 255, 255, 0)).save(self.path("cmyk.jpg"))
+        Image.new("LAB", (300, 200), (128, 128, 128)).save(self.path("lab.tif"))
+        srgb = ImageCms.ImageCmsProfile(ImageCms.createProfile("sRGB")).tobytes()
+        Image.new("RGB", (300, 200), (10, 120, 200)).save(self.path("profiled.png"), icc_profile=srgb)
+        Image.new("RGB", (300, 200), (255, 0, 0)).save(
+            self.path("animated.gif"), save_all=True,
+            append_images=[Image.new("RGB", (300, 200), (0, 255, 0))])
+        # Picture, what the converter says, and colours at points of the
+        # splash (a 300 x 200 picture fills x 18 to 571).
+        cases = [
+            ("sideways.jpg", "turned upright by its orientation tag: 800 x 500",
+             {(100, 100): (200, 30, 30), (500, 100): (30, 30, 200)}),
+            ("grey16.png", "scaled to 554 x 369", {(100, 100): (127, 127, 127)}),
+            ("grey-alpha.png", "scaled to 554 x 369", {(100, 100): (100, 100, 100)}),
+            ("palette.png", "page colour (255, 255, 255)",
+             {(5, 5): (255, 255, 255), (300, 150): (0, 128, 0)}),
+            ("cmyk.jpg", "a CMYK picture without a colour profile", {(100, 100): (255, 0, 0)}),
+            ("lab.tif", "a Lab picture: converted to sRGB", {(100, 100): (119, 119, 119)}),
+            ("profiled.png", 'colour profile "sRGB built-in": converted to sRGB',
+             {(100, 100): (10, 120, 200)}),
+            ("animated.gif", "warning: the picture has 2 frames: the first is taken",
+             {(100, 100): (255, 0, 0)}),
+        ]
+        for picture, said, points in cases:
+            with self.subTest(picture):
+                result = self.splash(self.path(picture))
+                self.assertEqual(result.returncode, 0, result.stderr)
+                self.assertIn(said, result.stdout)
+                with open(self.path("splash.bmp"), "rb") as splash:
+                    palette_, rows = splash_table(splash.read())
+                preview = Image.open(self.path("previews/splash.png")).convert("RGB")
+                for (x, y), colour in points.items():
+                    shown = palette_[rows[y][x]]
+                    self.assertTrue(all(abs(a - b) <= 3 for a, b in zip(shown, colour)),
+                                    f"({x}, {y}) is {shown}, not {colour}")
+                    self.assertEqual(preview.getpixel((x, y)), shown)
+
+    def test_a_fault_while_writing_is_one_line(self):
+        Image.new("RGB", (300, 200), "white").save(self.path("white.png"))
+        with open(self.path("file"), "w") as blocker:
+            blocker.write("a file where the output's folder should be\n")
+        result = run(os.path.join(ART, "make_splash.py"), self.path("white.png"),
+                     self.path("file/splash.bmp"))
+        self.assertEqual(result.returncode, 1)
+        self.assertRegex(result.stderr, r"^TARNELL_SPLASH: failed: .*file\n$")
 
     def test_dithering_keeps_a_smooth_picture_close_to_its_plain_resize(self):
         # A slightly noisy sky with a bright sun and white lettering: error
