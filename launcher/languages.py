@@ -61,7 +61,7 @@ REQUIRED = tuple(key for key in TEXTS if key != "title")
 BUTTONS = ("start-install", "dont-install")
 
 # The launcher's buffers (texts.h): a translated text holds 127
-# characters, the caption's words 47 with the space before them.
+# characters, the caption's words 46 (47 with the space before them).
 TEXT_LIMIT = 127
 CAPTION_LIMIT = 46
 # The title buffer holds 79 characters; a launcher with the longest 8.3

@@ -253,7 +253,7 @@ def add_options(parser):
                         help=f"write {PREVIEW_FIRST} and {PREVIEW_AFTER} into DIR")
     parser.add_argument("--buttons", metavar="FILE",
                         help="with --previews, also write splash-CODE.png for every line "
-                             "CODE<tab>START<tab>DONT of FILE (UTF-8): the buttons in that language")
+                             "CODE<tab>START<tab>DONT of FILE (UTF-8), with those buttons")
 
 
 def previews(arguments, checked):
@@ -277,7 +277,8 @@ def language_previews(arguments, palette, indices):
         with open(arguments.buttons, encoding="utf-8") as listing:
             lines = listing.read().splitlines()
     except (OSError, UnicodeDecodeError) as error:
-        raise ArtError("the button texts cannot be read", f"{arguments.buttons} ({error})") from None
+        raise ArtError("the button texts cannot be read",
+                       f"{arguments.buttons} ({error})") from None
     files = {}
     for line in lines:
         fields = line.split("\t")
