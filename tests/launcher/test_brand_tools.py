@@ -367,6 +367,21 @@ class Configure(unittest.TestCase):
                 self.assertFalse(os.path.exists(os.path.join(work, "Makefile")))
                 self.assertFalse(os.path.exists(os.path.join(work, "brand", "tarnell", "brand.h")))
 
+    def test_norwegian_alone_is_carried(self):
+        # The list "no" is false to a bare if() of CMake.
+        work = tempfile.mkdtemp(prefix="brand-configure-")
+        self.addCleanup(shutil.rmtree, work)
+        result = subprocess.run(
+            ["cmake", "-S", PROJECT, "-B", work, "--toolchain",
+             os.path.join(PROJECT, "cmake", "mingw-i686.cmake"), "-DTARNELL_BUILD_TESTS=OFF",
+             "-DTARNELL_LANGUAGES=no"], capture_output=True, text=True)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        for target, made in (("tarnell", "launcher/texts.cpp"),
+                             ("tarnell_art", "previews/splash-no.png")):
+            with open(os.path.join(work, "launcher", "CMakeFiles", target + ".dir",
+                                   "build.make")) as rules:
+                self.assertTrue(made in rules.read(), f"{target} does not make {made}")
+
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)
