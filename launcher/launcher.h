@@ -23,6 +23,8 @@
 #define ERROR_CAPTION_SUFFIX  " Error Information"
 #define TEXT_UNSUPPORTED_OS   "Unsupported Operating System"
 #define TEXT_SECOND_INSTANCE  "Only one instance of this program allowed!"
+#define TEXT_ERROR_CAPTION    ERROR_CAPTION_SUFFIX
+#define TEXT_TITLE_FORMAT     LAUNCHER_TITLE_FORMAT
 
 #define INSTALLER_NAME        "Setup.exe"
 #define TEXT_START_INSTALL    "Start Install"
@@ -33,7 +35,7 @@
 #define DISPLAY_NAME_SIZE     256
 #define TITLE_SIZE            80
 #define INSTALLER_PATH_SIZE   256
-#define ERROR_CAPTION_SIZE    (DISPLAY_NAME_SIZE + sizeof(ERROR_CAPTION_SUFFIX) - 1)
+#define ERROR_CAPTION_SIZE    (DISPLAY_NAME_SIZE + CAPTION_SUFFIX_CHARS)
 
 /* The title's fixed text and version take 44 characters for KELMORA
  * 2.31.005, which leaves room for 35 characters of the display name. The
@@ -41,6 +43,9 @@
 #define TITLE_FIXED_CHARS     ((int)(sizeof(LAUNCHER_TITLE_FORMAT) - 1 - 4 + sizeof(TARNELL_VERSION_TEXT) - 1))
 #define TITLE_NAME_CHARS      (TITLE_SIZE - 1 - TITLE_FIXED_CHARS)
 #define DOS_NAME_CHARS        12
+
+/* The texts in the user's language, and the sizes that follow from them. */
+#include "texts.h"
 
 /* Window geometry. */
 #define LAUNCHER_STYLE        (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX)

@@ -37,7 +37,7 @@ static void ShowRefusal(LPCSTR text)
     char caption[ERROR_CAPTION_SIZE];
 
     lstrcpyA(caption, Launcher.ModuleDisplayName);
-    lstrcatA(caption, ERROR_CAPTION_SUFFIX);
+    lstrcatA(caption, LAUNCHER_TEXT(ERROR_CAPTION));
     MessageBoxA(NULL, text, caption, MB_ICONERROR | MB_OK);
 }
 
@@ -48,10 +48,11 @@ static_assert(TITLE_NAME_CHARS >= DOS_NAME_CHARS,
  * is cut to the room that the fixed text leaves. */
 static void ComposeTitle(void)
 {
-    char name[TITLE_NAME_CHARS + 1];
+    char name[TITLE_NAME_BUFFER];
+    LPCSTR format = LAUNCHER_TEXT(TITLE_FORMAT);
 
-    lstrcpynA(name, Launcher.ModuleDisplayName, sizeof(name));
-    wsprintfA(Launcher.title, LAUNCHER_TITLE_FORMAT, name, TARNELL_VERSION_TEXT);
+    lstrcpynA(name, Launcher.ModuleDisplayName, TITLE_NAME_ROOM(format));
+    wsprintfA(Launcher.title, format, name, TARNELL_VERSION_TEXT);
 }
 
 static void RegisterLauncherClass(HINSTANCE instance)
@@ -85,6 +86,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
     ModuleInstance = instance;
     LoadLocaleDateSettings();
     LoadLocaleTimeSettings();
+    /* Before any text is shown, the refusals included. */
+    ChooseLauncherLanguage();
 
     /* A path that fills the buffer comes back unterminated on some
      * systems; the last character is sacrificed to terminate it. */
@@ -97,7 +100,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
     Launcher.OsType = GetOsType();
     if (Launcher.OsType == OS_TYPE_UNKNOWN)
     {
-        ShowRefusal(TEXT_UNSUPPORTED_OS);
+        ShowRefusal(LAUNCHER_TEXT(UNSUPPORTED_OS));
         return -1;
     }
 
@@ -107,7 +110,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
     if (guard && GetLastError() == ERROR_ALREADY_EXISTS)
     {
         CloseHandle(guard);
-        ShowRefusal(TEXT_SECOND_INSTANCE);
+        ShowRefusal(LAUNCHER_TEXT(SECOND_INSTANCE));
         return -1;
     }
 

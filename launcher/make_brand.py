@@ -5,12 +5,14 @@ and copyright lines, as C and resource-script strings in Windows-1252) and
 the disc's AUTORUN.INF.
 
     make_brand.py --product WORD --version A.B.C --company TEXT
-                  --copyright TEXT [--names cmake|options] [--output DIR]
+                  --copyright TEXT [--languages LIST] [--language-file CODE=FILE]...
+                  [--names cmake|options] [--output DIR]
 
 Without --output it only checks. A refusal names the setting and the rule
 and writes nothing. --names chooses how settings are named in messages:
 as the CMake cache variables (TARNELL_PRODUCT) or as the disc command's
-options (--product).
+options (--product). The languages the launcher carries besides English,
+and their texts, are checked and written by languages.py.
 """
 import argparse
 import os
@@ -19,6 +21,7 @@ import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "art"))
 from artformat import write_files  # noqa: E402
+import languages  # noqa: E402
 
 ENCODING = "cp1252"
 # The window title " WORD CD-ROM Autorun Program (NAME vVERSION)" lives in
@@ -139,18 +142,35 @@ def check_brand(product, version, company, copyright_, names="cmake"):
             "AUTORUN.INF": autorun_inf(product_bytes, version_bytes)}
 
 
+def language_files(arguments):
+    """The translations' files, by name, and the ones to remove: a build
+    that carried languages before must not keep their stale files."""
+    files = languages.check_languages(arguments.languages, arguments.language_file,
+                                      arguments.names, arguments.product, arguments.version,
+                                      windows_1252, Refusal)
+    stale = [name for name in ("languages.rc", "languages.h", "buttons.txt") if name not in files]
+    return files, stale
+
+
 def main():
     parser = argparse.ArgumentParser(description="Checks the launcher's brand texts.")
     for key in SETTINGS:
         parser.add_argument("--" + key, required=True)
+    parser.add_argument("--languages", default="", metavar="LIST")
+    parser.add_argument("--language-file", action="append", default=[], metavar="CODE=FILE")
     parser.add_argument("--names", choices=("cmake", "options"), default="cmake")
     parser.add_argument("--output", metavar="DIR")
     arguments = parser.parse_args()
     files = check_brand(arguments.product, arguments.version, arguments.company,
                         arguments.copyright, arguments.names)
+    translations, stale = language_files(arguments)
+    files.update(translations)
     if arguments.output:
         write_files({os.path.join(arguments.output, name): data for name, data in files.items()},
                     keep_unchanged=True)
+        for name in stale:
+            if os.path.exists(os.path.join(arguments.output, name)):
+                os.unlink(os.path.join(arguments.output, name))
 
 
 if __name__ == "__main__":

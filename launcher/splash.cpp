@@ -78,9 +78,9 @@ BOOL OnLauncherCreate(HWND window)
                                         SPLASH_LEFT, SPLASH_TOP, 0, 0, 0);
     SendMessageA(Launcher.splashStatic, STM_SETIMAGE, IMAGE_BITMAP, (LPARAM)Launcher.splashBitmap);
 
-    Launcher.startButton = CreateInstallButton(window, TEXT_START_INSTALL, START_BUTTON_STYLE,
+    Launcher.startButton = CreateInstallButton(window, LAUNCHER_TEXT(START_INSTALL), START_BUTTON_STYLE,
                                                client.right - START_BUTTON_OFFSET, ID_START_INSTALL);
-    Launcher.dontButton = CreateInstallButton(window, TEXT_DONT_INSTALL, DONT_BUTTON_STYLE,
+    Launcher.dontButton = CreateInstallButton(window, LAUNCHER_TEXT(DONT_INSTALL), DONT_BUTTON_STYLE,
                                               client.right - DONT_BUTTON_OFFSET, ID_DONT_INSTALL);
 
     CenterWindowOnDesktop(window);

@@ -2,7 +2,8 @@
 # Makes the image of an install disc, verified and reproducible:
 #   ./scripts/make-disc.sh [--installer DIR] [--label TEXT] [--output FILE]
 #       [--product WORD] [--version A.B.C] [--company TEXT] [--copyright TEXT]
-#       [--splash PICTURE] [--icon PICTURE] [--previews DIR]
+#       [--splash PICTURE] [--icon PICTURE] [--languages LIST]
+#       [--language-file CODE=FILE]... [--previews DIR]
 # Sets up the machine, then runs scripts/make_disc.py, which builds the
 # launcher of the given brand (in build/disc), checks the installer
 # folder, writes the image with xorriso, reads it back and compares every

@@ -11,10 +11,11 @@ the output. The same inputs give the same bytes: every date is one fixed
 time (SOURCE_DATE_EPOCH, or else the time of the project's last commit).
 
 The launcher is built first, in build/disc, with the brand given by the
-options (--product, --version, --company, --copyright, --splash, --icon;
-the KELMORA brand where they are left out); --previews DIR also writes the
-splash and icon previews there. A refused brand stops the build, and then
-no image is made.
+options (--product, --version, --company, --copyright, --splash, --icon,
+--languages, --language-file; the KELMORA brand where they are left out);
+--previews DIR also writes the splash and icon previews there, and the
+splash with the buttons of each language. A refused brand stops the
+build, and then no image is made.
 
 Run through scripts/make-disc.sh, which sets up the machine first.
 """
@@ -369,8 +370,13 @@ def parse_arguments():
     brand.add_argument("--copyright", metavar="TEXT", help="the version block's copyright line")
     brand.add_argument("--splash", metavar="PICTURE", help="the splash picture (PNG, JPEG, BMP, ...)")
     brand.add_argument("--icon", metavar="PICTURE", help="the icon picture")
+    brand.add_argument("--languages", metavar="LIST",
+                       help="the languages the launcher carries besides English, as de,fr,es")
+    brand.add_argument("--language-file", metavar="CODE=FILE", action="append", default=[],
+                       help="a language's texts of your own (repeatable)")
     brand.add_argument("--previews", metavar="DIR",
-                       help="write " + ", ".join(PREVIEWS) + " into DIR")
+                       help="write " + ", ".join(PREVIEWS) + " into DIR, and splash-CODE.png "
+                            "for each language")
     # The tests give a built launcher and AUTORUN.INF instead of a brand.
     parser.add_argument("--launcher", metavar="EXE", help=argparse.SUPPRESS)
     parser.add_argument("--autorun", metavar="INF", help=argparse.SUPPRESS)
@@ -391,6 +397,11 @@ def build_launcher(arguments):
             if option in ("splash", "icon"):
                 value = os.path.abspath(value)
             settings.append(f"-D{name}={value}")
+    # The languages are checked by the brand tool, as the other settings.
+    settings.append("-DTARNELL_LANGUAGES=" + (arguments.languages or ""))
+    settings.append("-DTARNELL_LANGUAGE_FILES=" + ";".join(
+        code + "=" + os.path.abspath(path) if path else item for item, (code, _, path) in
+        ((item, item.partition("=")) for item in arguments.language_file)))
     # The launcher's resources depend on the brand's art, which makes the
     # previews along with the pictures.
     commands = [["cmake", "--preset", "disc", "-DTARNELL_BRAND_NAMES=options"] + settings,
@@ -417,10 +428,15 @@ def build_launcher(arguments):
 
 def copy_previews(folder):
     os.makedirs(folder, exist_ok=True)
-    for name in PREVIEWS:
+    buttons = os.path.join(BUILD, "brand", "tarnell", "buttons.txt")
+    languages = []
+    if os.path.exists(buttons):
+        with open(buttons, encoding="utf-8") as listing:
+            languages = [f"splash-{line.split(chr(9))[0]}.png" for line in listing if line.strip()]
+    for name in PREVIEWS + tuple(languages):
         shutil.copyfile(os.path.join(BUILD, "brand", "tarnell", "previews", name),
                         os.path.join(folder, name))
-    print(f"previews: {', '.join(os.path.join(folder, name) for name in PREVIEWS)}")
+    print(f"previews: {', '.join(os.path.join(folder, name) for name in PREVIEWS + tuple(languages))}")
 
 
 def image_name(product):

@@ -16,7 +16,8 @@ and left undithered on edges and text, so that lettering stays crisp.
 
 With --previews, writes splash.png and splash-after-colour-change.png: the
 picture as the launcher shows it in the Windows Standard colours, and after
-a change to a dark scheme. Refusals name the setting and the rule; then no
+a change to a dark scheme; with --buttons too, splash-CODE.png for each
+language the launcher carries. Refusals name the setting and the rule; then no
 file is written.
 """
 import os
@@ -26,7 +27,7 @@ from PIL import Image, ImageChops, ImageDraw, ImageFilter, ImageFont, features
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
-from artformat import (ART_COLOURS, DONT_BUTTON, GREYS, GREY_FACE,  # noqa: E402
+from artformat import (ART_COLOURS, DONT_BUTTON, ArtError, GREYS, GREY_FACE,  # noqa: E402
                        GREY_LIGHT, GREY_SHADOW, HEIGHT, INDEX_PAGE, PALETTE_SIZE, PANEL,
                        RESERVED_ENTRIES, START_BUTTON, UNUSED_ENTRY, WIDTH, converter_main,
                        nudge, panel_role, png_bytes, read_splash, splash_file)
@@ -256,7 +257,7 @@ def draw_button(draw, box, text, scheme, font, default):
     draw.text(centre, text, fill=scheme["text"], font=font, anchor="mm")
 
 
-def preview(palette, indices, scheme, after_change):
+def preview(palette, indices, scheme, after_change, buttons=("Start Install", "Don't Install")):
     """The picture as the launcher shows it, buttons included."""
     first = indices[(HEIGHT - 1) * WIDTH]
     image = Image.frombytes("P", (WIDTH, HEIGHT), indices)
@@ -265,24 +266,51 @@ def preview(palette, indices, scheme, after_change):
     image = image.convert("RGB")
     draw = ImageDraw.Draw(image)
     font = ImageFont.truetype(BUTTON_FONT, BUTTON_FONT_SIZE)
-    draw_button(draw, START_BUTTON, "Start Install", scheme, font, True)
-    draw_button(draw, DONT_BUTTON, "Don't Install", scheme, font, False)
+    draw_button(draw, START_BUTTON, buttons[0], scheme, font, True)
+    draw_button(draw, DONT_BUTTON, buttons[1], scheme, font, False)
     return image
 
 
 def add_options(parser):
     parser.add_argument("--previews", metavar="DIR",
                         help=f"write {PREVIEW_FIRST} and {PREVIEW_AFTER} into DIR")
+    parser.add_argument("--buttons", metavar="FILE",
+                        help="with --previews, also write splash-CODE.png for every line "
+                             "CODE<tab>START<tab>DONT of FILE (UTF-8), with those buttons")
 
 
 def previews(arguments, checked):
     if not arguments.previews:
         return {}
     palette, indices = checked
-    return {os.path.join(arguments.previews, PREVIEW_FIRST):
-            png_bytes(preview(palette, indices, STANDARD_SCHEME, False)),
-            os.path.join(arguments.previews, PREVIEW_AFTER):
-            png_bytes(preview(palette, indices, DARK_SCHEME, True))}
+    files = {os.path.join(arguments.previews, PREVIEW_FIRST):
+             png_bytes(preview(palette, indices, STANDARD_SCHEME, False)),
+             os.path.join(arguments.previews, PREVIEW_AFTER):
+             png_bytes(preview(palette, indices, DARK_SCHEME, True))}
+    files.update(language_previews(arguments, palette, indices))
+    return files
+
+
+def language_previews(arguments, palette, indices):
+    """One picture per language the launcher carries, in the Standard
+    colours, with its buttons' texts (written by the brand tool)."""
+    if not arguments.buttons:
+        return {}
+    try:
+        with open(arguments.buttons, encoding="utf-8") as listing:
+            lines = listing.read().splitlines()
+    except (OSError, UnicodeDecodeError) as error:
+        raise ArtError("the button texts cannot be read",
+                       f"{arguments.buttons} ({error})") from None
+    files = {}
+    for line in lines:
+        fields = line.split("\t")
+        if len(fields) != 3:
+            raise ArtError("a line of the button texts is CODE<tab>START<tab>DONT", line)
+        code, start, dont = fields
+        files[os.path.join(arguments.previews, f"splash-{code}.png")] = \
+            png_bytes(preview(palette, indices, STANDARD_SCHEME, False, (start, dont)))
+    return files
 
 
 if __name__ == "__main__":

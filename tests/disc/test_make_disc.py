@@ -139,6 +139,19 @@ class MakeDisc(unittest.TestCase):
                       " ".join(result.stderr.split()))
         self.assertEqual(os.listdir(os.path.dirname(self.output)), [])
 
+        # The languages are brand settings too, checked by the brand tool.
+        own = os.path.join(self.work, "de.txt")
+        with open(own, "w", encoding="utf-8") as out:
+            out.write("dont-install = Jetzt nicht installieren\n")
+        for options, refusal in ((["--languages", "de,el"], "--languages: refused: Greek (el)"),
+                                 (["--languages", "de", "--language-file", f"de={own}"],
+                                  "--language-file de dont-install: refused: the text is 100 pixels wide")):
+            result = subprocess.run(["/usr/bin/python3", MAKE_DISC, "--installer", self.installer(),
+                                     *options, "--output", self.output], capture_output=True, text=True)
+            self.assertEqual(result.returncode, 1)
+            self.assertIn(refusal, " ".join(result.stderr.split()))
+            self.assertEqual(os.listdir(os.path.dirname(self.output)), [])
+
 
 if __name__ == "__main__":
     unittest.main()

@@ -6,13 +6,14 @@ nothing), the committed art taken byte for byte, and a refused brand
 stopping CMake's configure step."""
 import os
 import random
+import re
 import shutil
 import struct
 import subprocess
 import tempfile
 import unittest
 
-from PIL import Image, ImageCms, ImageDraw, ImageFont
+from PIL import Image, ImageChops, ImageCms, ImageDraw, ImageFont
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 PROJECT = os.path.dirname(os.path.dirname(HERE))
@@ -318,19 +319,184 @@ class Converters(unittest.TestCase):
         self.assertLessEqual(worst[0], 32, f"pixel {worst[1:]} is {worst[0]} off")
 
 
+class LanguageTexts(unittest.TestCase):
+    """The languages a launcher carries and their texts, shipped and own."""
+
+    def setUp(self):
+        self.work = tempfile.mkdtemp(prefix="languages-")
+        self.addCleanup(shutil.rmtree, self.work)
+        self.output = os.path.join(self.work, "out")
+        os.mkdir(self.output)
+
+    def file(self, name, content):
+        path = os.path.join(self.work, name)
+        with open(path, "wb") as out:
+            out.write(content if isinstance(content, bytes) else content.encode("utf-8"))
+        return path
+
+    def brand(self, languages, *files, names="cmake"):
+        return run(os.path.join(LAUNCHER, "make_brand.py"), *KELMORA, "--names", names,
+                   "--output", self.output, f"--languages={languages}",
+                   *[f"--language-file={item}" for item in files])
+
+    def written(self, name):
+        with open(os.path.join(self.output, name), "rb") as written:
+            return written.read()
+
+    def test_refusals_name_the_setting_the_language_and_the_rule_and_write_nothing(self):
+        ca = "start-install = Instal·la\ndont-install = No instal·lis\nunsupported-os = No\n" \
+             "second-instance = Una\nerror-caption = Error\n"
+        cases = [
+            # The list.
+            ("de,xx", {}, "TARNELL_LANGUAGES", "'xx' is not an ISO 639-1 code"),
+            ("de,el", {}, "TARNELL_LANGUAGES", "Greek (el) is written in code page 1253"),
+            ("ru", {}, "TARNELL_LANGUAGES", "Russian (ru) is written in code page 1251"),
+            ("ja", {}, "TARNELL_LANGUAGES", "Japanese (ja) is written in code page 932"),
+            ("en", {}, "TARNELL_LANGUAGES", "English is always carried"),
+            ("de,fr,de", {}, "TARNELL_LANGUAGES", "'de' is named twice"),
+            ("de,,fr", {}, "TARNELL_LANGUAGES", "the list has an empty entry"),
+            ("nb", {}, "TARNELL_LANGUAGES", "'nb' is carried as 'no'"),
+            ("ca", {}, "TARNELL_LANGUAGES", "no texts for Catalan ship with the launcher"),
+            # Which files.
+            ("de", {"fr": "title = x"}, "TARNELL_LANGUAGE_FILES", "'fr' is not among the languages"),
+            ("de", {"de": None}, "TARNELL_LANGUAGE_FILES", "the language file cannot be read"),
+            # Malformed files.
+            ("de", {"de": "start-install Los"}, "TARNELL_LANGUAGE_FILES", "line 1: a line is KEY = TEXT"),
+            ("de", {"de": "# mine\nstart = Los"}, "TARNELL_LANGUAGE_FILES", "line 2: the keys are"),
+            ("de", {"de": "title = a\ntitle = b"}, "TARNELL_LANGUAGE_FILES", "the key is given twice"),
+            ("de", {"de": "dont-install ="}, "TARNELL_LANGUAGE_FILES", "the text is empty"),
+            ("de", {"de": b"start-install = Los \xfc"}, "TARNELL_LANGUAGE_FILES", "is not UTF-8 text"),
+            ("ca", {"ca": "start-install = Instal·la"}, "TARNELL_LANGUAGE_FILES",
+             "the file for Catalan (ca) lacks dont-install, unsupported-os"),
+            # Texts the launcher cannot show.
+            ("de", {"de": "dont-install = Jetzt nicht installieren"},
+             "TARNELL_LANGUAGE_FILES de dont-install", "the text is 100 pixels wide in 8-point MS "
+             "Sans Serif; the button holds 92: 'Jetzt nicht installieren'"),
+            ("de", {"de": "start-install = &Installieren"}, "TARNELL_LANGUAGE_FILES de start-install",
+             "holds no &"),
+            ("de", {"de": "unsupported-os = Betriebssystem Ω"},
+             "TARNELL_LANGUAGE_FILES de unsupported-os", "'Ω' is not in it"),
+            ("de", {"de": "error-caption = " + "F" * 47}, "TARNELL_LANGUAGE_FILES de error-caption",
+             "at most 46 characters"),
+            ("de", {"de": "second-instance = " + "x" * 128}, "TARNELL_LANGUAGE_FILES de second-instance",
+             "at most 127 characters"),
+            ("de", {"de": "title = {product} ({file})"}, "TARNELL_LANGUAGE_FILES de title",
+             "holds {product}, {file}, {version} once each"),
+            ("de", {"de": "title = {product} (v{version} {file})"}, "TARNELL_LANGUAGE_FILES de title",
+             "names {file} before {version}"),
+            ("de", {"de": "title = {product} 100% ({file} v{version})"},
+             "TARNELL_LANGUAGE_FILES de title", "holds no % and no braces"),
+            ("de", {"de": "title = {product} " + "W" * 46 + " ({file} v{version})"},
+             "TARNELL_LANGUAGE_FILES de title", "takes 80 characters, of the 79"),
+            ("ca", {"ca": ca.replace("Error", "Errör ✗")}, "TARNELL_LANGUAGE_FILES ca error-caption",
+             "'✗' is not in it"),
+        ]
+        for languages, files, setting, rule in cases:
+            with self.subTest(languages=languages, files=files):
+                items = [f"{code}={os.path.join(self.work, 'missing.txt') if content is None else self.file(code + '.txt', content)}"
+                         for code, content in files.items()]
+                result = self.brand(languages, *items)
+                self.assertEqual(result.returncode, 1, result.stderr)
+                self.assertIn(f"{setting}: refused: ", result.stderr)
+                self.assertIn(rule, result.stderr)
+                self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
+                self.assertEqual(os.listdir(self.output), [])
+        result = self.brand("de,el", names="options")
+        self.assertIn("--languages: refused: Greek (el)", result.stderr)
+
+    def test_string_tables_in_each_language_and_own_texts_over_the_shipped_ones(self):
+        own = self.file("fr.txt", "# Mine\n\ntitle = Exécution automatique du CD-ROM {product} "
+                                  "({file} v{version})\ndont-install = \"Non\"\n")
+        ca = self.file("ca.txt", "\ufeffstart-install = Instal·la\ndont-install = No instal·lis\n"
+                                 "unsupported-os = Sistema operatiu no compatible\n"
+                                 "second-instance = Només es permet una instància del programa!\n"
+                                 "error-caption = Informació de l'error\n")
+        result = self.brand(" DE, fr;ca ", f"fr={own}", f"ca={ca}")
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertIn(b"#define TARNELL_LANGUAGE_TABLE { { 0x07, 0x0407 }, { 0x0C, 0x040C }, "
+                      b"{ 0x03, 0x0403 } }", self.written("languages.h"))
+        rc = self.written("languages.rc").decode("ascii")
+        for line in ['LANGUAGE 0x07, 0x01', 'IDS_UNSUPPORTED_OS, L"Nicht unterst\\x00FCtztes Betriebssystem"',
+                     'IDS_ERROR_CAPTION, L" Fehlerinformationen"',
+                     'IDS_TITLE_FORMAT, L" KELMORA CD-ROM Autorun Program (%s v%s)"',
+                     'LANGUAGE 0x0C, 0x01', 'IDS_START_INSTALL, L"Installer"',
+                     'IDS_DONT_INSTALL, L"""Non"""',
+                     'IDS_TITLE_FORMAT, L" Ex\\x00E9cution automatique du CD-ROM KELMORA (%s v%s)"',
+                     'LANGUAGE 0x03, 0x01', 'IDS_START_INSTALL, L"Instal\\x00B7la"']:
+            self.assertIn(line, rc)
+        self.assertEqual(self.written("buttons.txt").decode("utf-8"),
+                         "de\tInstallieren\tNicht installieren\nfr\tInstaller\t\"Non\"\n"
+                         "ca\tInstal·la\tNo instal·lis\n")
+
+        # Without languages the translations' files go.
+        result = self.brand("")
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertEqual(sorted(os.listdir(self.output)), ["AUTORUN.INF", "brand.h"])
+
+    def test_every_shipped_language_and_its_suggested_title_is_accepted(self):
+        shipped = sorted(name[:-4] for name in os.listdir(os.path.join(LAUNCHER, "languages")))
+        self.assertEqual(shipped, ["da", "de", "es", "fi", "fr", "it", "nl", "no", "pt", "sv"])
+        titles = []
+        for code in shipped:
+            with open(os.path.join(LAUNCHER, "languages", code + ".txt"), encoding="utf-8") as text:
+                title = [line.split("=", 1)[1].strip() for line in text
+                         if re.match(r"# title\s*=", line)]
+            self.assertEqual(len(title), 1, code)
+            titles.append(f"{code}={self.file(code + '.txt', 'title = ' + title[0])}")
+        result = self.brand(",".join(shipped), *titles)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertEqual(len(self.written("buttons.txt").splitlines()), len(shipped))
+
+    def test_the_previews_show_the_buttons_of_each_language(self):
+        buttons = self.file("buttons.txt", "de\tInstallieren\tNicht installieren\n")
+        previews = os.path.join(self.work, "previews")
+        result = run(os.path.join(ART, "make_splash.py"), "--previews", previews, "--buttons", buttons,
+                     os.path.join(ART, "tarnell.bmp"), os.path.join(self.work, "splash.bmp"))
+        self.assertEqual(result.returncode, 0, result.stderr)
+        english = Image.open(os.path.join(previews, "splash.png")).convert("RGB")
+        german = Image.open(os.path.join(previews, "splash-de.png")).convert("RGB")
+        differ = ImageChops.difference(english, german).getbbox()
+        self.assertIsNotNone(differ)
+        # Only the buttons differ.
+        self.assertGreaterEqual(differ[0], 288)
+        self.assertGreaterEqual(differ[1], 214)
+        self.assertLessEqual(differ[2], 528)
+        self.assertLessEqual(differ[3], 242)
+
+
 class Configure(unittest.TestCase):
     def test_a_refused_text_stops_the_configure_step(self):
+        cases = [("-DTARNELL_VERSION=2.31",
+                  "TARNELL_VERSION: refused: the version is three dot-separated decimal numbers"),
+                 ("-DTARNELL_LANGUAGES=de;el",
+                  "TARNELL_LANGUAGES: refused: Greek (el) is written in code page 1253")]
+        for setting, refusal in cases:
+            with self.subTest(setting):
+                work = tempfile.mkdtemp(prefix="brand-configure-")
+                self.addCleanup(shutil.rmtree, work)
+                result = subprocess.run(
+                    ["cmake", "-S", PROJECT, "-B", work, "--toolchain",
+                     os.path.join(PROJECT, "cmake", "mingw-i686.cmake"), "-DTARNELL_BUILD_TESTS=OFF",
+                     setting], capture_output=True, text=True)
+                self.assertNotEqual(result.returncode, 0)
+                self.assertIn(refusal, " ".join(result.stderr.split()))
+                self.assertFalse(os.path.exists(os.path.join(work, "Makefile")))
+                self.assertFalse(os.path.exists(os.path.join(work, "brand", "tarnell", "brand.h")))
+
+    def test_norwegian_alone_is_carried(self):
+        # The list "no" is false to a bare if() of CMake.
         work = tempfile.mkdtemp(prefix="brand-configure-")
         self.addCleanup(shutil.rmtree, work)
         result = subprocess.run(
             ["cmake", "-S", PROJECT, "-B", work, "--toolchain",
              os.path.join(PROJECT, "cmake", "mingw-i686.cmake"), "-DTARNELL_BUILD_TESTS=OFF",
-             "-DTARNELL_VERSION=2.31"], capture_output=True, text=True)
-        self.assertNotEqual(result.returncode, 0)
-        self.assertIn("TARNELL_VERSION: refused: the version is three dot-separated decimal numbers",
-                      " ".join(result.stderr.split()))
-        self.assertFalse(os.path.exists(os.path.join(work, "Makefile")))
-        self.assertFalse(os.path.exists(os.path.join(work, "brand", "tarnell", "brand.h")))
+             "-DTARNELL_LANGUAGES=no"], capture_output=True, text=True)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        for target, made in (("tarnell", "launcher/texts.cpp"),
+                             ("tarnell_art", "previews/splash-no.png")):
+            with open(os.path.join(work, "launcher", "CMakeFiles", target + ".dir",
+                                   "build.make")) as rules:
+                self.assertTrue(made in rules.read(), f"{target} does not make {made}")
 
 
 if __name__ == "__main__":
