@@ -312,3 +312,28 @@ TEST(ModuleIdentity, RealProgramsUnderChosenNames)
         EXPECT_EQ(shortName, c.shortName);
     }
 }
+
+/* Under code page 932 the trail byte of a double-byte character may be
+ * 0x5C, the backslash: the program 表.exe (95 5C, then .exe) in the folder
+ * 表示 (95 5C 8E A6). Run under LC_ALL=ja_JP.UTF-8. */
+TEST(ModuleIdentity, DoubleByteNamesSplitByCharacters)
+{
+    if (GetACP() != 932)
+        GTEST_SKIP() << "needs code page 932 (LC_ALL=ja_JP.UTF-8), not " << GetACP();
+    std::string folder = FreshFolder("Identity\\\x95\x5c\x8e\xa6");
+    std::string exe = folder + "\x95\x5c.exe";
+    ASSERT_TRUE(CopyTo(TestProgramFolder() + "identity_probe.exe", exe));
+    DWORD exitCode;
+    std::istringstream lines(RunAndCapture("\"" + exe + "\"", &exitCode));
+    std::string length, moduleFolder, fileName, shortName;
+    std::getline(lines, length);
+    std::getline(lines, moduleFolder);
+    std::getline(lines, fileName);
+    std::getline(lines, shortName);
+
+    EXPECT_EQ(exitCode, 0u);
+    EXPECT_EQ(length, std::to_string(exe.size()));
+    EXPECT_EQ(moduleFolder, LowerCase(folder));
+    EXPECT_EQ(fileName, "\x95\x5c.exe");
+    EXPECT_EQ(shortName, "\x95\x5c");
+}
