@@ -533,7 +533,7 @@ static LogView ViewInFreshProcess(const std::string &folder, ULONGLONG size)
 
 /* Only the tail is read: the peak memory of a view stays flat as the file
  * grows, give or take a megabyte of noise. */
-TEST(LogViewer, PeakMemoryStaysFlatAsTheFileGrows)
+TEST(LogViewerMemory, StaysFlatAsTheFileGrows)
 {
     std::string folder = FreshFolder("LogViewer\\Flat");
     LogView small = ViewInFreshProcess(folder, 64 * 1024);
