@@ -7,28 +7,21 @@
 #include "util/instance.h"
 #include "util/localeconv.h"
 #include "util/osinfo.h"
+#include "util/texthelp.h"
 
 LAUNCHER_STATE Launcher;
 
 /* Derives the display name from the executable's path: the file name with
  * extension, first character upper case and the rest lower case
  * (AUTORUN.EXE gives Autorun.exe). */
-static void StoreDisplayName(LPCSTR modulePath)
+static void StoreDisplayName(LPCSTR name)
 {
-    char work[MODULE_PATH_SIZE];
-    LPSTR name = work;
-    LPSTR scan;
+    LPSTR display = Launcher.ModuleDisplayName;
 
-    lstrcpynA(work, modulePath, sizeof(work));
-    for (scan = work; *scan; scan = CharNextA(scan))
-    {
-        if (*scan == '\\')
-            name = scan + 1;
-    }
-    CharUpperA(name);
-    if (*name)
-        CharLowerA(CharNextA(name));
-    lstrcpynA(Launcher.ModuleDisplayName, name, sizeof(Launcher.ModuleDisplayName));
+    lstrcpynA(display, name, sizeof(Launcher.ModuleDisplayName));
+    CharUpperA(display);
+    if (*display)
+        CharLowerA(CharNextA(display));
 }
 
 /* Refusal boxes have no owner: the launcher has no window yet. */
@@ -79,6 +72,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
     HANDLE guard;
     HWND window;
     MSG message;
+    LPSTR name;
 
     (void)previous;
     (void)commandLine;
@@ -89,11 +83,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
     /* Before any text is shown, the refusals included. */
     ChooseLauncherLanguage();
 
-    /* A path that fills the buffer comes back unterminated on some
-     * systems; the last character is sacrificed to terminate it. */
-    GetModuleFileNameA(instance, Launcher.modulePath, sizeof(Launcher.modulePath));
-    Launcher.modulePath[sizeof(Launcher.modulePath) - 1] = '\0';
-    StoreDisplayName(Launcher.modulePath);
+    /* A path that does not fit is cut: the display name is what is left
+     * after its last backslash. */
+    ReadModulePath(instance, Launcher.modulePath, sizeof(Launcher.modulePath), &name);
+    StoreDisplayName(name);
 
     /* The OS check comes before the mutex, so an unsupported system is
      * refused as such even when another copy is running. */

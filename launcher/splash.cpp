@@ -6,6 +6,7 @@
 #include "launcher.h"
 #include "util/instance.h"
 #include "util/placement.h"
+#include "util/texthelp.h"
 
 /* LR_LOADMAP3DCOLORS maps the picture's three greys to the 3-D colours;
  * the reload after a colour change also maps the first pixel's colour to
@@ -132,19 +133,12 @@ void OnLauncherKeyDown(HWND window, UINT virtualKey)
 static BOOL BuildInstallerCommand(LPSTR command, int commandSize)
 {
     char path[INSTALLER_PATH_SIZE];
-    DWORD length = GetModuleFileNameA(ModuleInstance, path, sizeof(path));
-    LPSTR nameStart = NULL;
+    LPSTR nameStart;
+    DWORD length = ReadModulePath(ModuleInstance, path, sizeof(path), &nameStart);
     LPSTR scan;
     BOOL quote = FALSE;
 
-    if (length == 0 || length >= sizeof(path))
-        return FALSE;
-    for (scan = path; *scan; scan = CharNextA(scan))
-    {
-        if (*scan == '\\')
-            nameStart = scan + 1;
-    }
-    if (!nameStart)
+    if (length == 0 || length >= sizeof(path) || nameStart == path)
         return FALSE;
     if ((nameStart - path) + sizeof(INSTALLER_NAME) > sizeof(path))
         return FALSE;

@@ -29,18 +29,12 @@ if [ -n "${DISPLAY:-}" ]; then
 fi
 
 shot="$PWD/build/default/screenshot"
-export disc shot WINE64 prefix_setup
-/usr/lib/wine/wineserver -k 2>/dev/null || true
-exec xvfb-run -a -s "-screen 0 800x600x24" sh -c '
-    sh "$prefix_setup" >/dev/null
-    rm -f "$shot.code"
-    cd "$disc"
-    "$WINE64" explorer /desktop=KELMORA,800x600 "$(dirname "$disc")/tools/showcase.exe" \
-        TARNELL.EXE TARNELL "Z:$shot.bmp" "Z:$shot.code" tab enter
-    /usr/lib/wine/wineserver -w
-    if [ -f "$shot.bmp" ]; then
-        convert "$shot.bmp" "$shot.png" && rm -f "$shot.bmp" && echo "screenshot: $shot.png"
-    fi
-    code=$(cat "$shot.code" 2>/dev/null || echo 1)
-    echo "launcher exited with code $code"
-    [ "$code" = 0 ]'
+cd "$disc"
+headless_showcase KELMORA,800x600 "$(dirname "$disc")/tools/showcase.exe" "$shot" \
+    TARNELL.EXE TARNELL "Z:$shot.bmp" "Z:$shot.code" tab enter
+if [ -f "$shot.png" ]; then
+    echo "screenshot: $shot.png"
+fi
+code=$(cat "$shot.code" 2>/dev/null || echo 1)
+echo "launcher exited with code $code"
+[ "$code" = 0 ]

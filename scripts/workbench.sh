@@ -25,23 +25,17 @@ fi
 # The picture shows the workbench where a user would keep it, not the
 # build tree: its file field starts with its own path.
 shot="$PWD/build/default/workbench"
-home="Program Files/Kelmora Software/Tarnell Library Workbench"
-export tools shot home WINE64 prefix_setup
-/usr/lib/wine/wineserver -k 2>/dev/null || true
-exec xvfb-run -a -s "-screen 0 1024x768x24" sh -c '
-    sh "$prefix_setup" >/dev/null
-    rm -f "$shot.code" "$shot.bmp" "$shot.png"
-    mkdir -p "$WINEPREFIX/drive_c/$home"
-    cp "$tools/workbench/Workbench.exe" "$WINEPREFIX/drive_c/$home/Workbench.exe"
-    cd "$WINEPREFIX/drive_c/$home"
-    "$WINE64" explorer /desktop=Workbench,1024x768 "$tools/showcase.exe" \
-        Workbench.exe TarnellWorkbench "Z:$shot.bmp" "Z:$shot.code" alt+f4
-    /usr/lib/wine/wineserver -w
-    if [ ! -f "$shot.bmp" ]; then
-        echo "workbench: no picture saved" >&2
-        exit 1
-    fi
-    convert "$shot.bmp" "$shot.png" && rm -f "$shot.bmp" && echo "picture: $shot.png"
-    code=$(cat "$shot.code" 2>/dev/null || echo 1)
-    echo "workbench exited with code $code"
-    [ "$code" = 0 ]'
+home="$WINEPREFIX/drive_c/Program Files/Kelmora Software/Tarnell Library Workbench"
+mkdir -p "$home"
+cp "$tools/workbench/Workbench.exe" "$home/Workbench.exe"
+cd "$home"
+headless_showcase Workbench,1024x768 "$tools/showcase.exe" "$shot" \
+    Workbench.exe TarnellWorkbench "Z:$shot.bmp" "Z:$shot.code" alt+f4
+if [ ! -f "$shot.png" ]; then
+    echo "workbench: no picture saved" >&2
+    exit 1
+fi
+echo "picture: $shot.png"
+code=$(cat "$shot.code" 2>/dev/null || echo 1)
+echo "workbench exited with code $code"
+[ "$code" = 0 ]

@@ -108,20 +108,15 @@ INT_PTR CALLBACK FolderDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
 static BOOL TakeProgramFolder(HWND dialog)
 {
     HINSTANCE instance = (HINSTANCE)GetWindowLongPtrA(dialog, GWLP_HINSTANCE);
-    DWORD length = GetModuleFileNameA(instance, FolderPathBuffer, FOLDER_PATH_SIZE);
+    LPSTR name;
+    DWORD length = ReadModulePath(instance, FolderPathBuffer, FOLDER_PATH_SIZE, &name);
 
-    if (length == 0 || length >= FOLDER_PATH_SIZE)
+    if (length == 0 || length >= FOLDER_PATH_SIZE || name == FolderPathBuffer)
     {
         FolderPathBuffer[0] = '\0';
         return FALSE;
     }
-    LPSTR last = FindLastBackslash(FolderPathBuffer);
-    if (!last)
-    {
-        FolderPathBuffer[0] = '\0';
-        return FALSE;
-    }
-    last[1] = '\0';
+    *name = '\0';
     return TRUE;
 }
 

@@ -1,6 +1,7 @@
 /* Error boxes, the save-changes question, the module identity and the
  * coded error and status reports. */
 #include "reports.h"
+#include "texthelp.h"
 
 /* Room for the question around a document name of up to 746 characters. */
 #define QUESTION_SIZE       772
@@ -42,30 +43,25 @@ int ConfirmSaveChanges(HWND owner, WPARAM saveCommand, LPCSTR documentName, LPCS
 DWORD LoadModuleIdentity(HMODULE module)
 {
     char path[MODULE_FOLDER_SIZE];
-    DWORD length = GetModuleFileNameA(module, path, sizeof(path));
     LPSTR name, dot;
+    DWORD length = ReadModulePath(module, path, sizeof(path), &name);
 
     if (length == 0)
         return 0;
-    /* A path that fills the buffer comes back cut and, on older systems,
-     * without its terminator. */
     if (length >= sizeof(path))
         length = sizeof(path) - 1;
-    path[length] = '\0';
 
+    /* Lower-casing keeps every character's length: name stays in place. */
     CharLowerA(path);
-    name = path;
-    for (LPSTR scan = path; *scan; scan++)
-        if (*scan == '\\')
-            name = scan + 1;
     lstrcpynA(ModuleFileName, name, sizeof(ModuleFileName));
     *name = '\0';
     lstrcpyA(ModuleFolder, path);
 
-    CharUpperBuffA(ModuleFileName, 1);
+    /* The first character, which a double-byte one fills with two bytes. */
+    CharUpperBuffA(ModuleFileName, (DWORD)(CharNextA(ModuleFileName) - ModuleFileName));
     lstrcpynA(ModuleShortName, ModuleFileName, sizeof(ModuleShortName));
     dot = NULL;
-    for (LPSTR scan = ModuleShortName; *scan; scan++)
+    for (LPSTR scan = ModuleShortName; *scan; scan = CharNextA(scan))
         if (*scan == '.')
             dot = scan;
     if (dot)

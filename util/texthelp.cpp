@@ -65,6 +65,32 @@ LPSTR FindLastBackslash(LPSTR text)
     return last;
 }
 
+DWORD ReadModulePath(HMODULE module, LPSTR path, DWORD size, LPSTR *name)
+{
+    DWORD length = GetModuleFileNameA(module, path, size);
+    DWORD end = 0;
+
+    /* A path that fills the buffer comes back cut and, on older systems,
+     * without its terminator: it ends after its last whole character, so
+     * that no lone lead byte is left at its end. */
+    if (length == 0)
+        path[0] = '\0';
+    else if (length >= size)
+    {
+        while (end < size - 1)
+        {
+            DWORD step = IsDBCSLeadByte((BYTE)path[end]) ? 2 : 1;
+            if (end + step > size - 1)
+                break;
+            end += step;
+        }
+        path[end] = '\0';
+    }
+    LPSTR last = FindLastBackslash(path);
+    *name = last ? last + 1 : path;
+    return length;
+}
+
 void FillRandomBytes(void *buffer, int count)
 {
     BYTE *bytes = (BYTE *)buffer;

@@ -5,7 +5,8 @@
  * reseeds the C runtime's rand, whose state the runtime keeps for each
  * thread, on the calling thread), and two private
  * window messages that carry a value and an on/off flag; and the search
- * for a text's last backslash that the path routines share.
+ * for a text's last backslash and the split of a module's path that the
+ * path routines share.
  */
 #ifndef UTIL_TEXTHELP_H
 #define UTIL_TEXTHELP_H
@@ -34,6 +35,13 @@ void FillRandomBytes(void *buffer, int count);
  * double-byte character's trail byte is never taken for one; NULL when
  * there is none. */
 LPSTR FindLastBackslash(LPSTR text);
+/* Reads a module's full path into a buffer of size bytes (at least 1),
+ * always terminated: one that does not fit is cut after its last whole
+ * character. Returns what GetModuleFileNameA returned: 0 on failure (the
+ * path then empty), size or more when the path was cut. *name is set to
+ * the file name, just after the last backslash (found by characters), or
+ * to the path itself when it has none. */
+DWORD ReadModulePath(HMODULE module, LPSTR path, DWORD size, LPSTR *name);
 LRESULT SendUserFlagMessage1(HWND window, WPARAM value, int flag);
 LRESULT SendUserFlagMessage2(HWND window, WPARAM value, int flag);
 

@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""Times the disc command (image written and read back) on a 600 MB
+"""Times the disc image maker (image written and read back) on a 600 MB
 installer tree (six large CAB-like files and 1,200 small ones in folders)
 against a plain copy of the same tree in the same run, best of three each,
 and prints both as MB/s and their ratio.
@@ -11,7 +11,7 @@ import sys
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-MAKE_DISC = os.path.join(HERE, "..", "..", "scripts", "make_disc.py")
+MAKE_IMAGE = os.path.join(HERE, "..", "..", "disc", "make_image.py")
 MB = 1 << 20
 LARGE_FILES, LARGE_MB = 6, 80
 SMALL_FILES, SMALL_KB = 1200, 100
@@ -66,8 +66,7 @@ def main(launcher, autorun, setup, work):
     streamed = best_time(lambda: shutil.copytree(tree, copied, copy_function=stream_copy),
                          lambda: shutil.rmtree(copied))
     image = os.path.join(work, "disc.iso")
-    command = ["/usr/bin/python3", MAKE_DISC, "--installer", tree, "--launcher", launcher,
-               "--autorun", autorun, "--output", image]
+    command = ["/usr/bin/python3", MAKE_IMAGE, "make", launcher, autorun, tree, image]
     made = best_time(lambda: subprocess.run(command, check=True, stdout=subprocess.DEVNULL),
                      lambda: os.unlink(image))
     print(f"[ bench    ] disc image of {size:.0f} MB: {size / made:7.1f} MB/s written and verified; "

@@ -1,9 +1,9 @@
 #!/bin/sh
-# Makes disc images with the disc command, serves what each image holds
-# (read back from the image) as a Wine drive of type CD-ROM, and runs the
-# launcher tests' DiscDrive case from it: "sample", the sample installer,
-# and "rich", an installer with a sub-folder and a long file name (both
-# unless CASES names some).
+# Makes disc images with the disc image maker, serves what each image holds
+# (extracted from the image by xorriso) as a Wine drive of type CD-ROM, and
+# runs the launcher tests' DiscDrive case from it: "sample", the sample
+# installer, and "rich", an installer with a sub-folder and a long file
+# name (both unless CASES names some).
 # Usage: check_disc_drive.sh LAUNCHER.EXE AUTORUN.INF SETUP.EXE LAUNCHER_TESTS.EXE WORK_DIR [CASE...]
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
@@ -18,14 +18,17 @@ trap 'config drop-drive $drive' EXIT
 run_case() {
     name=$1 files=$2
     echo "== $name"
-    /usr/bin/python3 "$here/../../scripts/make_disc.py" --installer "$work/$name/installer" \
-        --launcher "$launcher" --autorun "$autorun" --output "$work/$name/disc.iso"
-    /usr/bin/python3 "$here/serve_disc.py" "$work/$name/disc.iso" "$work/$name/cd"
+    /usr/bin/python3 "$here/../../disc/make_image.py" make "$launcher" "$autorun" \
+        "$work/$name/installer" "$work/$name/disc.iso"
+    # What Windows 95 and later see: the Joliet tree, read-only as on a disc.
+    xorriso -rockridge off -joliet on -osirrox on -indev "$work/$name/disc.iso" \
+        -extract / "$work/$name/cd" 2>/dev/null
     config drive $drive "$work/$name/cd" cdrom
     TARNELL_DISC_DRIVE="$drive:" TARNELL_DISC_FILES="$files" \
         sh "$here/../wine/wine-run.sh" "$tests" --gtest_filter=DiscDrive.*
 }
 
+[ ! -d "$work" ] || chmod -R u+w "$work"
 rm -rf "$work"
 mkdir -p "$work/sample/installer" "$work/rich/installer/Data Files/CABS"
 cp "$setup" "$work/sample/installer/SETUP.EXE"

@@ -1,11 +1,13 @@
 #!/usr/bin/python3
 """The disc image command run as a publisher runs it: refusals that name the
-rule and the value and leave nothing behind, an image already at the
-output kept whole after a refusal, 8.3 warnings, and the same bytes from
-the same inputs.
+rule and the value, each on one line, given before anything is built and
+leaving nothing behind, an image already at the output kept whole after a
+refusal, 8.3 warnings, and the same bytes from the same inputs.
 
-The launcher, AUTORUN.INF and the stand-in installer come from the build:
-TARNELL_LAUNCHER, TARNELL_AUTORUN and TARNELL_SETUP."""
+The image maker is called as the disc command calls it, with the launcher,
+AUTORUN.INF and the stand-in installer of the build: TARNELL_LAUNCHER,
+TARNELL_AUTORUN and TARNELL_SETUP. The command itself builds its launcher
+in build/disc."""
 import os
 import shutil
 import subprocess
@@ -15,7 +17,10 @@ import unittest
 import pycdlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-MAKE_DISC = os.path.join(HERE, "..", "..", "scripts", "make_disc.py")
+PROJECT = os.path.dirname(os.path.dirname(HERE))
+MAKE_IMAGE = os.path.join(PROJECT, "disc", "make_image.py")
+MAKE_DISC = os.path.join(PROJECT, "scripts", "make-disc.sh")
+BUILDING = "make-disc: building the launcher"
 OLD_IMAGE = b"an image from an earlier run"
 
 
@@ -38,9 +43,9 @@ class MakeDisc(unittest.TestCase):
                     out.write(f"{file}\n")
         return folder
 
-    def make(self, *arguments, environment=None):
-        command = ["/usr/bin/python3", MAKE_DISC, "--launcher", os.environ["TARNELL_LAUNCHER"],
-                   "--autorun", os.environ["TARNELL_AUTORUN"], "--output", self.output, *arguments]
+    def make(self, installer, *options, environment=None, autorun=None):
+        command = ["/usr/bin/python3", MAKE_IMAGE, "make", *options, os.environ["TARNELL_LAUNCHER"],
+                   autorun or os.environ["TARNELL_AUTORUN"], installer, self.output]
         return subprocess.run(command, capture_output=True, text=True,
                               env=dict(os.environ, **(environment or {})))
 
@@ -64,6 +69,8 @@ class MakeDisc(unittest.TestCase):
             ("TARNELL.EXE taken", [launcher], "own TARNELL.EXE", "Tarnell.Exe"),
             ("file of 4 GiB", [huge], "less than 4 GiB", "DATA.CAB (4294967296 bytes)"),
             ("link outside", [outside], "points outside the installer folder", "readme.txt ->"),
+            ("a file, not a folder", [os.path.join(good, "Setup.exe")], "is a file, not the folder",
+             "Setup.exe"),
             ("label too long", [good, "--label", "A" * 33], "at most 32 characters", "A" * 33),
             ("label with &", [good, "--label", "Kelmora & Co"], "'&' has no ISO 9660 form", "Kelmora & Co"),
         ]
@@ -71,10 +78,11 @@ class MakeDisc(unittest.TestCase):
             with self.subTest(name):
                 with open(self.output, "wb") as old:
                     old.write(OLD_IMAGE)
-                result = self.make("--installer", *arguments)
+                result = self.make(*arguments)
                 self.assertEqual(result.returncode, 1, result.stderr)
                 self.assertIn(rule, result.stderr)
                 self.assertIn(value, result.stderr)
+                self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
                 with open(self.output, "rb") as old:
                     self.assertEqual(old.read(), OLD_IMAGE)
                 self.assertEqual(os.listdir(os.path.dirname(self.output)), ["disc.iso"])
@@ -82,7 +90,7 @@ class MakeDisc(unittest.TestCase):
     def test_image_holds_the_installer_under_both_names(self):
         folder = self.installer(files=["setup.exe", "Data Files/A long name.txt", "DATA1.CAB"])
         os.symlink("DATA1.CAB", os.path.join(folder, "COPY.CAB"))
-        result = self.make("--installer", folder, "--label", "My product 2.0")
+        result = self.make(folder, "--label", "My product 2.0")
         self.assertEqual(result.returncode, 0, result.stderr)
         self.assertIn("not an 8.3 name, Windows NT 3.51 sees it shortened: "
                       "Data Files/A long name.txt is DATA_FIL/A_LONG_N.TXT", result.stdout)
@@ -107,7 +115,7 @@ class MakeDisc(unittest.TestCase):
         os.utime(os.path.join(second, "Data", "README.TXT"), (0, 0))
         images = []
         for folder in (first, second):
-            result = self.make("--installer", folder, environment={"SOURCE_DATE_EPOCH": "946684800"})
+            result = self.make(folder, environment={"SOURCE_DATE_EPOCH": "946684800"})
             self.assertEqual(result.returncode, 0, result.stderr)
             with open(self.output, "rb") as image:
                 images.append(image.read())
@@ -117,27 +125,100 @@ class MakeDisc(unittest.TestCase):
         self.addCleanup(iso.close)
         self.assertEqual(iso.pvd.volume_creation_date.year, 2000)
 
-    def test_a_brands_label_loses_its_accents_and_a_refused_brand_builds_nothing(self):
+    def test_a_brands_label_loses_its_accents(self):
         autorun = os.path.join(self.work, "AUTORUN.INF")
         with open(autorun, "wb") as out:
             out.write(b"[autorun]\r\nopen=TARNELL.EXE\r\nlabel=H\xe9ron 4.2.17\r\n")
-        environment = dict(os.environ, TARNELL_AUTORUN=autorun)
-        result = subprocess.run(["/usr/bin/python3", MAKE_DISC, "--launcher", os.environ["TARNELL_LAUNCHER"],
-                                 "--autorun", autorun, "--installer", self.installer(),
-                                 "--output", self.output], capture_output=True, text=True, env=environment)
+        result = self.make(self.installer(), autorun=autorun)
         self.assertEqual(result.returncode, 0, result.stderr)
         self.assertIn("label HERON_4_2_17;", result.stdout)
-        os.unlink(self.output)
 
-        # Without a built launcher the command builds one of the brand: a
-        # refused text stops it before anything is built or written.
-        result = subprocess.run(["/usr/bin/python3", MAKE_DISC, "--installer", self.installer(),
-                                 "--version", "2.31", "--output", self.output],
-                                capture_output=True, text=True)
-        self.assertEqual(result.returncode, 1)
-        self.assertIn("--version: refused: the version is three dot-separated decimal numbers",
-                      " ".join(result.stderr.split()))
-        self.assertEqual(os.listdir(os.path.dirname(self.output)), [])
+
+class MakeDiscCommand(unittest.TestCase):
+    """scripts/make-disc.sh itself, which builds the launcher of a brand."""
+
+    def setUp(self):
+        self.work = tempfile.mkdtemp(prefix="make-disc-command-")
+        self.addCleanup(shutil.rmtree, self.work)
+        self.output = os.path.join(self.work, "out")
+        os.makedirs(self.output)
+
+    def command(self, *arguments):
+        return subprocess.run([MAKE_DISC, *arguments], capture_output=True, text=True)
+
+    def test_every_text_refusal_is_one_whole_line(self):
+        long_word = "W" * 31
+        cases = [
+            ("--version", "4.2", "the version is three dot-separated decimal numbers, as 2.31.005"),
+            ("--version", "2.31.0.5", "the version is three dot-separated decimal numbers, as 2.31.005"),
+            ("--version", "1.65536.0", "each number of the version is at most 65535"),
+            ("--product", "100%", "the product word holds no percent sign: the title is a format text"),
+            ("--product", "A\\B", "the product word holds no backslash, which a mutex name may not hold"),
+            ("--product", " ", "the product word is empty"),
+            ("--product", " Atlas", "the product word has no spaces at its ends"),
+            ("--product", "Ωmega", "the text must be printable Windows-1252; 'Ω' is not in it"),
+            ("--product", long_word, "the product word and the version take at most 38 characters "
+             "together, so that the title of a launcher with an 8.3 name fits its 80-character "
+             "buffer; with version 2.31.005 the word takes at most 30"),
+            ("--company", "日本", "the text must be printable Windows-1252; '日' is not in it"),
+            ("--copyright", "Line\tbreak", "the text must be printable Windows-1252; '\\t' is a "
+             "control character"),
+        ]
+        for option, value, rule in cases:
+            with self.subTest(option=option, value=value):
+                result = self.command(option, value, "--output", os.path.join(self.output, "a.iso"))
+                self.assertEqual(result.returncode, 1, result.stderr)
+                self.assertEqual(result.stderr, f"{option}: refused: {rule}: {value!r}\n")
+                self.assertEqual(os.listdir(self.output), [])
+
+    def test_arguments_are_checked_before_anything_is_built(self):
+        installer = os.path.join(self.work, "installer")
+        os.makedirs(installer)
+        shutil.copy(os.environ["TARNELL_SETUP"], os.path.join(installer, "Setup.exe"))
+        setup = os.path.join(installer, "Setup.exe")
+        cases = [
+            (["--installer", setup], f"make-disc: refused: the installer is a file, not the folder "
+             f"that holds Setup.exe: {setup}"),
+            (["--installer", installer, "--output", os.path.join(installer, "disc.iso")],
+             "make-disc: refused: the output may not lie inside the installer folder: "
+             + os.path.join(installer, "disc.iso")),
+            (["--output", os.path.join(self.work, "nowhere", "disc.iso")],
+             "make-disc: refused: the output's folder does not exist: " + os.path.join(self.work, "nowhere")),
+            (["--label", "Kelmora & Co"], "make-disc: refused: a volume label holds only letters, "
+             "digits, spaces, hyphens, dots and underscores; '&' has no ISO 9660 form: 'Kelmora & Co'"),
+        ]
+        for arguments, refusal in cases:
+            with self.subTest(arguments[-1]):
+                result = self.command(*arguments)
+                self.assertEqual(result.returncode, 1, result.stderr)
+                self.assertEqual(result.stderr, refusal + "\n")
+                self.assertNotIn(BUILDING, result.stdout)
+        self.assertEqual(sorted(os.listdir(installer)), ["Setup.exe"])
+
+    def test_a_brand_builds_its_image_and_speaks_only_of_the_pictures_given(self):
+        example = os.path.join(PROJECT, "docs", "example-brand")
+        previews = os.path.join(self.work, "previews")
+        result = self.command("--product", "Héron", "--version", "4.2.17",
+                              "--splash", os.path.join(example, "heron-splash.jpg"),
+                              "--icon", os.path.join(example, "heron-icon.png"),
+                              "--previews", previews)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertIn("--splash: 1180 x 740 scaled to", result.stdout)
+        self.assertIn("--icon: ", result.stdout)
+        self.assertIn("label HERON_4_2_17;", result.stdout)
+        self.assertIn(os.path.join(PROJECT, "build", "disc", "heron.iso"), result.stdout)
+        self.assertEqual(sorted(os.listdir(previews)),
+                         ["icon.png", "splash-after-colour-change.png", "splash.png"])
+
+        # Back to the committed art, which the converters take as it is:
+        # the publisher asked nothing about it, so nothing is said.
+        output = os.path.join(self.output, "kelmora.iso")
+        result = self.command("--output", output)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertIn("label KELMORA_2_31_005;", result.stdout)
+        self.assertNotIn("--splash", result.stdout)
+        self.assertNotIn("--icon", result.stdout)
+        self.assertTrue(os.path.isfile(output))
 
         # The languages are brand settings too, checked by the brand tool.
         own = os.path.join(self.work, "de.txt")

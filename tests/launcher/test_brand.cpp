@@ -5,6 +5,7 @@
  * previews show it before and after a colour change, and its icon.
  */
 #include <gtest/gtest.h>
+#include "capture.h"
 #include "launcher_driver.h"
 #include "launcher.h"
 
@@ -31,62 +32,6 @@ static LauncherRun StartBranded(const std::string &name, bool waitForWindow = tr
     std::string folder = FreshFolder(name);
     CopyTo(TestProgramFolder() + BRANDED_EXE, folder + "TARNELL.EXE");
     return StartLauncher(folder, "TARNELL.EXE", "", waitForWindow);
-}
-
-/* Pixels as 0xRRGGBB, row by row from the top. */
-struct Picture
-{
-    int width = 0, height = 0;
-    std::vector<DWORD> pixels;
-    DWORD At(int x, int y) const { return pixels[y * width + x] & 0xFFFFFF; }
-};
-
-static Picture ReadDib(HDC dc, HBITMAP bitmap, int width, int height)
-{
-    Picture picture;
-    BITMAPINFO info = TopDownBitmapInfo(width, height);
-    picture.pixels.resize((size_t)width * height);
-    if (GetDIBits(dc, bitmap, 0, height, picture.pixels.data(), &info, DIB_RGB_COLORS) == height)
-    {
-        picture.width = width;
-        picture.height = height;
-    }
-    return picture;
-}
-
-static Picture ReadBitmapFile(const std::string &path)
-{
-    Picture picture;
-    HBITMAP bitmap = (HBITMAP)LoadImageA(NULL, path.c_str(), IMAGE_BITMAP, 0, 0,
-                                         LR_LOADFROMFILE | LR_CREATEDIBSECTION);
-    BITMAP info;
-    if (bitmap && GetObjectA(bitmap, sizeof(info), &info))
-    {
-        HDC screen = GetDC(NULL);
-        picture = ReadDib(screen, bitmap, info.bmWidth, info.bmHeight);
-        ReleaseDC(NULL, screen);
-    }
-    DeleteObject(bitmap);
-    return picture;
-}
-
-/* What the screen shows of a window. */
-static Picture CaptureWindow(HWND window)
-{
-    RECT rect;
-    GetWindowRect(window, &rect);
-    int width = rect.right - rect.left, height = rect.bottom - rect.top;
-    HDC screen = GetDC(NULL);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
-    SelectObject(memory, old);
-    Picture picture = ReadDib(memory, bitmap, width, height);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(NULL, screen);
-    return picture;
 }
 
 /* Pixels that differ outside the buttons; the first one is described. */

@@ -5,6 +5,7 @@
  */
 #include <gtest/gtest.h>
 #include <algorithm>
+#include "capture.h"
 #include "launcher_driver.h"
 
 #define TITLE_TARNELL " KELMORA CD-ROM Autorun Program (Tarnell.exe v2.31.005)"
@@ -17,20 +18,6 @@ static COLORREF ScreenPixel(HWND window, int clientX, int clientY)
     COLORREF color = GetPixel(screen, point.x, point.y);
     ReleaseDC(NULL, screen);
     return color;
-}
-
-/* The window's pixels as the screen shows them. */
-static std::vector<COLORREF> CapturePixels(HWND window)
-{
-    RECT rect;
-    GetWindowRect(window, &rect);
-    std::vector<COLORREF> pixels;
-    HDC screen = GetDC(NULL);
-    for (int y = rect.top; y < rect.bottom; y++)
-        for (int x = rect.left; x < rect.right; x++)
-            pixels.push_back(GetPixel(screen, x, y));
-    ReleaseDC(NULL, screen);
-    return pixels;
 }
 
 class LauncherWindow : public ::testing::Test
@@ -200,8 +187,9 @@ TEST(LauncherColours, ColourChangeReloadsThePictureWithTheFirstPixelReplaced)
 
     /* The buttons are still drawn over the new picture. */
     LauncherControls controls = FindControls(run.window);
-    std::vector<COLORREF> button = CapturePixels(controls.dont);
-    EXPECT_NE(std::count(button.begin(), button.end(), face), (long)button.size());
+    Picture button = CaptureWindow(controls.dont);
+    ASSERT_GT(button.pixels.size(), 0u);
+    EXPECT_NE(button.Count(face), button.pixels.size());
     EXPECT_EQ(CloseWithAltF4(run), 0u);
 }
 

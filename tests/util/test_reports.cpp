@@ -277,6 +277,29 @@ TEST_F(Reports, IdentityOfThisProgram)
     EXPECT_STREQ(ModuleShortName, "Util_tests");
 }
 
+/* Runs the identity probe copied as folder\\exe and checks the path length
+ * and the three texts it prints. */
+static void ExpectProbeIdentity(const char *folderName, const char *exeName, const char *fileName,
+                                const char *shortName)
+{
+    std::string folder = FreshFolder(folderName);
+    std::string exe = folder + exeName;
+    ASSERT_TRUE(CopyTo(TestProgramFolder() + "identity_probe.exe", exe));
+    DWORD exitCode;
+    std::istringstream lines(RunAndCapture("\"" + exe + "\"", &exitCode));
+    std::string length, moduleFolder, shownName, shownShortName;
+    std::getline(lines, length);
+    std::getline(lines, moduleFolder);
+    std::getline(lines, shownName);
+    std::getline(lines, shownShortName);
+
+    EXPECT_EQ(exitCode, 0u);
+    EXPECT_EQ(length, std::to_string(exe.size())) << exe;
+    EXPECT_EQ(moduleFolder, LowerCase(folder));
+    EXPECT_EQ(shownName, fileName);
+    EXPECT_EQ(shownShortName, shortName);
+}
+
 TEST(ModuleIdentity, RealProgramsUnderChosenNames)
 {
     static const struct { const char *folder; const char *exe; const char *fileName;
@@ -292,23 +315,15 @@ TEST(ModuleIdentity, RealProgramsUnderChosenNames)
     };
 
     for (const auto &c : cases)
-    {
-        std::string folder = FreshFolder(c.folder);
-        std::string exe = folder + c.exe;
-        ASSERT_TRUE(CopyTo(TestProgramFolder() + "identity_probe.exe", exe));
-        DWORD exitCode;
-        std::string output = RunAndCapture("\"" + exe + "\"", &exitCode);
-        std::istringstream lines(output);
-        std::string length, moduleFolder, fileName, shortName;
-        std::getline(lines, length);
-        std::getline(lines, moduleFolder);
-        std::getline(lines, fileName);
-        std::getline(lines, shortName);
+        ExpectProbeIdentity(c.folder, c.exe, c.fileName, c.shortName);
+}
 
-        EXPECT_EQ(exitCode, 0u);
-        EXPECT_EQ(length, std::to_string(exe.size())) << exe;
-        EXPECT_EQ(moduleFolder, LowerCase(folder));
-        EXPECT_EQ(fileName, c.fileName);
-        EXPECT_EQ(shortName, c.shortName);
-    }
+/* Under code page 932 the trail byte of a double-byte character may be
+ * 0x5C, the backslash: the program 表.exe (95 5C, then .exe) in the folder
+ * 表示 (95 5C 8E A6). Run under LC_ALL=ja_JP.UTF-8. */
+TEST(ModuleIdentity, DoubleByteNamesSplitByCharacters)
+{
+    if (GetACP() != 932)
+        GTEST_SKIP() << "needs code page 932 (LC_ALL=ja_JP.UTF-8), not " << GetACP();
+    ExpectProbeIdentity("Identity\\\x95\x5c\x8e\xa6", "\x95\x5c.exe", "\x95\x5c.exe", "\x95\x5c");
 }

@@ -325,3 +325,38 @@ TEST(UserFlagMessages, ARealWindowReceivesTheValueAndAZeroOrOneFlag)
         }
     DestroyWindow(window);
 }
+
+/* This program's own path read into buffers too small, just large enough
+ * and larger: always terminated, cut to the buffer, the name found after
+ * the last backslash that is left. */
+TEST(TextHelpers, ReadModulePathCutsAndSplits)
+{
+    char full[MAX_PATH];
+    DWORD fullLength = GetModuleFileNameA(NULL, full, sizeof(full));
+    ASSERT_GT(fullLength, 0u);
+    DWORD folderLength = (DWORD)(strrchr(full, '\\') + 1 - full);
+    const struct { DWORD size; DWORD kept; DWORD nameAt; } cases[] = {
+        { 1, 0, 0 },
+        { 3, 2, 0 },                                    /* "z:", no backslash */
+        { folderLength + 1, folderLength, folderLength },
+        { fullLength, fullLength - 1, folderLength },
+        { fullLength + 1, fullLength, folderLength },
+        { MAX_PATH, fullLength, folderLength },
+    };
+    for (const auto &c : cases)
+    {
+        std::vector<char> path(c.size, 'x');
+        LPSTR name = NULL;
+        DWORD length = ReadModulePath(NULL, path.data(), c.size, &name);
+        EXPECT_EQ(length, c.size > fullLength ? fullLength : c.size) << c.size;
+        EXPECT_EQ(strlen(path.data()), c.kept) << c.size;
+        EXPECT_EQ(strncmp(path.data(), full, c.kept), 0) << c.size;
+        EXPECT_EQ(name - path.data(), (ptrdiff_t)c.nameAt) << c.size;
+    }
+
+    char path[MAX_PATH] = "left as it was";
+    LPSTR name = NULL;
+    EXPECT_EQ(ReadModulePath((HMODULE)(ULONG_PTR)0x10, path, sizeof(path), &name), 0u);
+    EXPECT_STREQ(path, "");
+    EXPECT_EQ(name, path);
+}

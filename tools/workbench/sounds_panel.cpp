@@ -119,7 +119,7 @@ void OnSaveNotes(void)
     LogLine(TEXT_SAVE_LINE);
 }
 
-void CreateSignalsPanel(void)
+void CreateSoundsPanel(void)
 {
     static const LPCSTR defaults[CODE_FIELD_COUNT] = {
         TEXT_DEFAULT_MAJOR, TEXT_DEFAULT_MINOR, TEXT_DEFAULT_DETAIL };
@@ -139,7 +139,7 @@ void CreateSignalsPanel(void)
     CreateLabel(IDC_LOG_FORM_TEXT);
 }
 
-void LayoutSignalsPanel(HDWP *batch, const PANEL_AREA *area)
+void LayoutSoundsPanel(HDWP *batch, const PANEL_AREA *area)
 {
     PANEL_AREA inside = PlaceGroup(batch, IDC_SIGNALS_GROUP, area);
     static const int reportButtons[] = { IDC_ERROR_REPORT, IDC_STATUS_REPORT, IDC_SAVE_QUESTION };

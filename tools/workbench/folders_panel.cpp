@@ -56,7 +56,7 @@ void OnChooseFolder(BOOL ownDialog)
     LogLine(line);
 }
 
-void CreateChoosersPanel(void)
+void CreateFoldersPanel(void)
 {
     DWORD length;
 
@@ -78,7 +78,7 @@ void CreateChoosersPanel(void)
     ShowPorts();
 }
 
-void LayoutChoosersPanel(HDWP *batch, const PANEL_AREA *area)
+void LayoutFoldersPanel(HDWP *batch, const PANEL_AREA *area)
 {
     PANEL_AREA inside = PlaceGroup(batch, IDC_CHOOSERS_GROUP, area);
 

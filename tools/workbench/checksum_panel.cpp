@@ -136,7 +136,7 @@ void OnClearList(void)
     SendMessageA(Control(IDC_MESSAGE_LIST), LB_RESETCONTENT, 0, 0);
 }
 
-void CreateFilesPanel(void)
+void CreateChecksumPanel(void)
 {
     char path[MAX_PATH];
     DWORD length;
@@ -159,7 +159,7 @@ void CreateFilesPanel(void)
         SetControlText(IDC_FILE_PATH, path);
 }
 
-void LayoutFilesPanel(HDWP *batch, const PANEL_AREA *area)
+void LayoutChecksumPanel(HDWP *batch, const PANEL_AREA *area)
 {
     PANEL_AREA inside = PlaceGroup(batch, IDC_FILES_GROUP, area);
     static const int fileButtons[] = { IDC_CHECK_FILE, IDC_VIEW_TAIL, IDC_CLEAR_LIST };

@@ -60,7 +60,7 @@ static void ShowSystem(void)
     SetControlText(IDC_TIME_RULES_TEXT, line);
 }
 
-void CreateSystemPanel(void)
+void CreateOsinfoPanel(void)
 {
     CreateGroup(TEXT_SYSTEM_GROUP, IDC_SYSTEM_GROUP);
     CreateCaption(TEXT_OS_CAPTION, IDC_OS_CAPTION);
@@ -72,7 +72,7 @@ void CreateSystemPanel(void)
     ShowSystem();
 }
 
-void LayoutSystemPanel(HDWP *batch, const PANEL_AREA *area)
+void LayoutOsinfoPanel(HDWP *batch, const PANEL_AREA *area)
 {
     PANEL_AREA inside = PlaceGroup(batch, IDC_SYSTEM_GROUP, area);
 

@@ -1,0 +1,167 @@
+# The functions the launcher, the disc and the tests build with: a program
+# linked without the C runtime, a brand's files, and a launcher of a brand.
+
+# Links a program the way the launcher is linked: its own entry point and
+# no default libraries. Used by the launcher and by the disc's sample setup.
+function(tarnell_link_without_runtime target)
+    if(TARNELL_ARCH STREQUAL "i686")
+        set(TARNELL_ENTRY _Entry@0)
+        set(TARNELL_SUBSYSTEM windows:4.0)
+    else()
+        set(TARNELL_ENTRY Entry)
+        set(TARNELL_SUBSYSTEM windows)
+    endif()
+    target_compile_options(${target} PRIVATE ${TARNELL_PRODUCT_FLAGS})
+    # No link time in the header: the same sources give the same bytes,
+    # and so the same disc image, on every machine.
+    target_link_options(${target} PRIVATE
+        -nostdlib -nostartfiles -Wl,-e,${TARNELL_ENTRY}
+        -Wl,--subsystem,${TARNELL_SUBSYSTEM} -Wl,--gc-sections -Wl,--no-insert-timestamp -s)
+    set_target_properties(${target} PROPERTIES CXX_STANDARD_LIBRARIES "")
+    target_link_libraries(${target} PRIVATE kernel32 user32 gdi32 gcc)
+endfunction()
+
+# Checks a brand and makes its files in build/<preset>/brand/<name>. The
+# texts come from the variables <prefix>_PRODUCT, _VERSION, _COMPANY and
+# _COPYRIGHT, the languages from <prefix>_LANGUAGES and _LANGUAGE_FILES,
+# the pictures from <prefix>_SPLASH and _ICON. The texts are
+# checked when CMake configures, so a refused text stops the configure
+# step; brand.h and AUTORUN.INF are written only when all pass. The
+# pictures are converted when the build runs, before the launcher's
+# resources are compiled, so a refused picture stops the build before a
+# launcher is linked. The target <name>_art makes the pictures and their
+# previews.
+# Messages name the settings as CMake variables; the disc command sets
+# TARNELL_BRAND_NAMES to "options" to have them named as its options.
+function(tarnell_brand name prefix)
+    set(dir ${CMAKE_BINARY_DIR}/brand/${name})
+    set(art ${PROJECT_SOURCE_DIR}/launcher/art)
+    file(REMOVE ${dir}/refused.txt)
+    if(TARNELL_BRAND_NAMES STREQUAL "options")
+        set(names options)
+        set(splash_setting --splash)
+        set(icon_setting --icon)
+    else()
+        set(names cmake)
+        set(splash_setting TARNELL_SPLASH)
+        set(icon_setting TARNELL_ICON)
+    endif()
+    set(language_files)
+    foreach(item IN LISTS ${prefix}_LANGUAGE_FILES)
+        list(APPEND language_files "--language-file=${item}")
+    endforeach()
+    execute_process(
+        COMMAND ${TARNELL_SYSTEM_PYTHON3} ${PROJECT_SOURCE_DIR}/launcher/make_brand.py
+                "--product=${${prefix}_PRODUCT}" "--version=${${prefix}_VERSION}"
+                "--company=${${prefix}_COMPANY}" "--copyright=${${prefix}_COPYRIGHT}"
+                "--languages=${${prefix}_LANGUAGES}" ${language_files}
+                --names ${names} --output ${dir}
+        RESULT_VARIABLE result ERROR_VARIABLE error)
+    # The refusal is also kept whole in a file: CMake wraps long messages,
+    # and the disc command shows it as the one line it is.
+    if(result)
+        file(WRITE ${dir}/refused.txt "${error}")
+        message(FATAL_ERROR "${error}")
+    endif()
+    tarnell_brand_languages(${name} ${dir} ${prefix})
+    foreach(picture splash icon)
+        string(TOUPPER ${picture} upper)
+        if(NOT EXISTS "${${prefix}_${upper}}")
+            set(error "${${picture}_setting}: refused: the picture does not exist: '${${prefix}_${upper}}'\n")
+            file(WRITE ${dir}/refused.txt "${error}")
+            message(FATAL_ERROR "${error}")
+        endif()
+    endforeach()
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+                 ${PROJECT_SOURCE_DIR}/launcher/make_brand.py)
+
+    set(previews ${dir}/previews)
+    get_property(codes GLOBAL PROPERTY tarnell_brand_${name}_languages)
+    set(language_previews ${codes})
+    list(TRANSFORM language_previews REPLACE "(.+)" "${previews}/splash-\\1.png")
+    set(buttons)
+    set(buttons_file)
+    if(NOT "${codes}" STREQUAL "")
+        set(buttons_file ${dir}/buttons.txt)
+        set(buttons --buttons ${buttons_file})
+    endif()
+    add_custom_command(
+        OUTPUT ${dir}/splash.bmp ${previews}/splash.png ${previews}/splash-after-colour-change.png
+               ${language_previews}
+        COMMAND ${TARNELL_SYSTEM_PYTHON3} ${art}/make_splash.py "--setting=${splash_setting}"
+                --previews ${previews} ${buttons}
+                ${${prefix}_SPLASH} ${dir}/splash.bmp
+        DEPENDS ${${prefix}_SPLASH} ${art}/make_splash.py ${art}/artformat.py ${buttons_file}
+        COMMENT "Splash of the ${name} brand" VERBATIM)
+    add_custom_command(
+        OUTPUT ${dir}/icon.ico ${previews}/icon.png
+        COMMAND ${TARNELL_SYSTEM_PYTHON3} ${art}/make_icon.py "--setting=${icon_setting}"
+                --preview ${previews}/icon.png
+                ${${prefix}_ICON} ${dir}/icon.ico
+        DEPENDS ${${prefix}_ICON} ${art}/make_icon.py ${art}/artformat.py
+        COMMENT "Icon of the ${name} brand" VERBATIM)
+    add_custom_target(${name}_art DEPENDS ${dir}/splash.bmp ${dir}/icon.ico
+        ${previews}/splash.png ${previews}/splash-after-colour-change.png ${previews}/icon.png
+        ${language_previews})
+
+    # The resource script of this brand: the launcher's own, compiled with
+    # this brand's header and pictures.
+    file(CONFIGURE OUTPUT ${dir}/brand.rc
+         CONTENT "#include \"${PROJECT_SOURCE_DIR}/launcher/tarnell.rc\"\n")
+endfunction()
+
+# The languages of a brand that make_brand.py has checked: their codes (in
+# the global property tarnell_brand_<name>_languages), read from the
+# buttons.txt it writes, and a new configure step when their texts change.
+function(tarnell_brand_languages name dir prefix)
+    set(codes)
+    if(EXISTS ${dir}/buttons.txt)
+        file(STRINGS ${dir}/buttons.txt lines ENCODING UTF-8)
+        foreach(line IN LISTS lines)
+            string(REGEX MATCH "^[a-z]+" code "${line}")
+            list(APPEND codes ${code})
+        endforeach()
+    endif()
+    set_property(GLOBAL PROPERTY tarnell_brand_${name}_languages ${codes})
+    file(GLOB shipped ${PROJECT_SOURCE_DIR}/launcher/languages/*.txt)
+    set(own)
+    foreach(item IN LISTS ${prefix}_LANGUAGE_FILES)
+        string(REGEX REPLACE "^[^=]*=" "" path "${item}")
+        list(APPEND own ${path})
+    endforeach()
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+                 ${PROJECT_SOURCE_DIR}/launcher/languages.py ${shipped} ${own})
+endfunction()
+
+# One launcher build, of a brand made by tarnell_brand; NO_SPLASH leaves
+# the picture out of its resources.
+function(tarnell_launcher target output)
+    cmake_parse_arguments(ARG "NO_SPLASH" "BRAND" "" ${ARGN})
+    set(dir ${CMAKE_BINARY_DIR}/brand/${ARG_BRAND})
+    add_executable(${target} WIN32
+        ${PROJECT_SOURCE_DIR}/launcher/entry.cpp
+        ${PROJECT_SOURCE_DIR}/launcher/main.cpp
+        ${PROJECT_SOURCE_DIR}/launcher/splash.cpp
+        ${dir}/brand.rc)
+    # The resources are compiled again when the brand's files change.
+    set_source_files_properties(${dir}/brand.rc PROPERTIES
+        OBJECT_DEPENDS "${dir}/brand.h;${dir}/splash.bmp;${dir}/icon.ico")
+    # A brand with languages carries their string tables and the code that
+    # chooses among them; one without is built as if they did not exist.
+    # (A list of the one code "no" is false to a bare if().)
+    get_property(codes GLOBAL PROPERTY tarnell_brand_${ARG_BRAND}_languages)
+    if(NOT "${codes}" STREQUAL "")
+        target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/launcher/texts.cpp)
+        target_compile_definitions(${target} PRIVATE TARNELL_LANGUAGES)
+        set_property(SOURCE ${dir}/brand.rc APPEND PROPERTY OBJECT_DEPENDS
+                     ${dir}/languages.rc ${dir}/languages.h)
+    endif()
+    add_dependencies(${target} ${ARG_BRAND}_art)
+    set_target_properties(${target} PROPERTIES OUTPUT_NAME ${output})
+    target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/launcher ${dir})
+    if(ARG_NO_SPLASH)
+        target_compile_definitions(${target} PRIVATE TARNELL_NO_SPLASH)
+    endif()
+    target_link_libraries(${target} PRIVATE util)
+    tarnell_link_without_runtime(${target})
+endfunction()

@@ -1,0 +1,105 @@
+"""Reads a written image back (pycdlib) and compares it with its sources:
+each file under its Rock Ridge and Joliet name, in one extent that holds
+the source's bytes; no file or folder more or less; the label.
+
+xorriso's own -compare_r compares bytes and attributes of one tree only;
+the disc needs the ISO 9660 names, the Joliet names and the extents of
+both trees checked against each other, which pycdlib's records give."""
+import concurrent.futures
+import os
+import zlib
+
+import pycdlib
+
+from .names import PLAIN_NAMES
+
+SECTOR = 2048
+CHUNK = 4 << 20
+
+
+def read_image_tree(iso, **tree):
+    """Files and folders of one tree: {path: record}, {folders}."""
+    files, folders = {}, set()
+    (kind, root), = tree.items()
+    for here, dirs, names in iso.walk(**{kind: root}):
+        base = here.rstrip("/")
+        for name in dirs:
+            folders.add(f"{base}/{name}")
+        for name in names:
+            files[f"{base}/{name}"] = iso.get_record(**{kind: f"{base}/{name}"})
+    return files, folders
+
+
+def verify_image(image, label, files, folders):
+    """The problems found, as texts; fills in each file's ISO 9660 name
+    and CRC-32."""
+    iso = pycdlib.PyCdlib()
+    iso.open(image)
+    try:
+        by_name, name_folders = read_image_tree(iso, rr_path="/")
+        by_joliet, joliet_folders = read_image_tree(iso, joliet_path="/")
+        problems = []
+        expected = {f.disc_path for f in files}
+        for tree, found, found_folders in (("Rock Ridge", by_name, name_folders),
+                                           ("Joliet", by_joliet, joliet_folders)):
+            for path in sorted(set(found) ^ expected):
+                problems.append(f"{tree} tree: {'extra' if path in found else 'missing'} file {path}")
+            for path in sorted(found_folders ^ set(folders)):
+                problems.append(f"{tree} tree: {'extra' if path in found_folders else 'missing'} folder {path}")
+        volume = iso.pvd.volume_identifier.decode("ascii").rstrip()
+        if volume != label:
+            problems.append(f"volume label {volume!r}, not {label!r}")
+
+        compared = []
+        for disc_file in files:
+            record, joliet = by_name.get(disc_file.disc_path), by_joliet.get(disc_file.disc_path)
+            if record is not None and joliet is not None:
+                found = check_records(iso, disc_file, record, joliet)
+                problems.extend(found)
+                if not found:
+                    compared.append((disc_file, record.extent_location() * SECTOR))
+        # The bytes are compared on all cores: reads and CRCs of large
+        # blocks run outside Python's lock.
+        image_fd = os.open(image, os.O_RDONLY)
+        try:
+            with concurrent.futures.ThreadPoolExecutor(os.cpu_count() or 1) as pool:
+                crcs = pool.map(lambda entry: compare_bytes(image_fd, entry[1], entry[0]), compared)
+                for (disc_file, _), crc in zip(compared, crcs):
+                    disc_file.crc = crc
+                    if crc is None:
+                        problems.append(f"{disc_file.disc_path}: its bytes differ from {disc_file.source}")
+        finally:
+            os.close(image_fd)
+    finally:
+        iso.close()
+    return problems
+
+
+def check_records(iso, disc_file, record, joliet):
+    """The problems with one file's two directory records; fills in its
+    ISO 9660 name."""
+    problems = []
+    disc_file.iso_path = iso.full_path_from_dirrecord(record).split(";")[0]
+    if disc_file.disc_path in PLAIN_NAMES and disc_file.iso_path != disc_file.disc_path:
+        problems.append(f"{disc_file.disc_path} has the ISO 9660 name {disc_file.iso_path}")
+    if (record.extent_location(), record.get_data_length()) != \
+            (joliet.extent_location(), joliet.get_data_length()):
+        problems.append(f"{disc_file.disc_path}: the ISO 9660 and Joliet names lead to different data")
+    if record.get_data_length() != disc_file.size:
+        problems.append(f"{disc_file.disc_path}: {record.get_data_length()} bytes, not {disc_file.size}")
+    return problems
+
+
+def compare_bytes(image_fd, offset, disc_file):
+    """The CRC-32 of the source when the image holds the same bytes at the
+    offset, else None."""
+    crc = 0
+    with open(disc_file.source, "rb", buffering=0) as source:
+        while True:
+            want = source.read(CHUNK)
+            if not want:
+                return crc
+            if os.pread(image_fd, len(want), offset) != want:
+                return None
+            offset += len(want)
+            crc = zlib.crc32(want, crc)
