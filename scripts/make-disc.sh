@@ -3,7 +3,7 @@
 #   ./scripts/make-disc.sh [--installer DIR] [--label TEXT] [--output FILE]
 #       [--product WORD] [--version A.B.C] [--company TEXT] [--copyright TEXT]
 #       [--splash PICTURE] [--icon PICTURE] [--languages LIST]
-#       [--language-file CODE=FILE]... [--previews DIR]
+#       [--language-file CODE=FILE]... [--previews DIR] [--try]
 # Sets up the machine and checks every argument; then configures and
 # builds the launcher of the given brand with CMake (preset "disc", in
 # build/disc) and has disc/make_image.py write the image with xorriso,
@@ -19,7 +19,7 @@ brand_options=(product version company copyright splash icon)
 usage="usage: make-disc.sh [--installer DIR] [--label TEXT] [--output FILE]
                    [--product WORD] [--version A.B.C] [--company TEXT] [--copyright TEXT]
                    [--splash PICTURE] [--icon PICTURE] [--languages LIST]
-                   [--language-file CODE=FILE]... [--previews DIR]"
+                   [--language-file CODE=FILE]... [--previews DIR] [--try]"
 
 refuse() {
     echo "make-disc: refused: $1" >&2
@@ -32,10 +32,12 @@ misused() {
 }
 
 declare -A given=()
+try=
 language_files=()
 while [ $# -gt 0 ]; do
     case $1 in
         -h|--help) echo "$usage"; exit 0 ;;
+        --try) try=1; shift; continue ;;
         --*=*) option=${1%%=*} value=${1#*=}; shift ;;
         --*) [ $# -ge 2 ] || misused "$1 needs a value"
              option=$1 value=$2; shift 2 ;;
@@ -138,5 +140,15 @@ else
 fi
 installer=${given[installer]:-$build/sample-installer}
 rm -f "$log"
-exec "${make_image[@]}" make "${label[@]}" \
+if [ -z "$try" ]; then
+    exec "${make_image[@]}" make "${label[@]}" \
+        "$build/disc/TARNELL.EXE" "$build/disc/AUTORUN.INF" "$installer" "$output"
+fi
+"${make_image[@]}" make "${label[@]}" \
     "$build/disc/TARNELL.EXE" "$build/disc/AUTORUN.INF" "$installer" "$output"
+# --try: the trial of the image on every Windows version.
+if ! "$root/scripts/try-disc.sh" "$output"; then
+    echo "make-disc: the image itself was written and verified: $output;" \
+         "the trial found versions that fell short" >&2
+    exit 1
+fi

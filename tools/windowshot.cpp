@@ -1,19 +1,30 @@
 /* A picture of a window as the screen shows it; see windowshot.h. */
 #include "tools/windowshot.h"
 
-BOOL SaveWindowPicture(HWND window, const char *path)
+HBITMAP CopyWindowArea(HWND window, int *width, int *height)
 {
     RECT rect;
     GetWindowRect(window, &rect);
-    int width = rect.right - rect.left, height = rect.bottom - rect.top;
-    int rowBytes = (width * 3 + 3) & ~3;
+    *width = rect.right - rect.left;
+    *height = rect.bottom - rect.top;
 
     HDC screen = GetDC(NULL);
     HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, *width, *height);
     HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    BitBlt(memory, 0, 0, *width, *height, screen, rect.left, rect.top, SRCCOPY);
     SelectObject(memory, old);
+    DeleteDC(memory);
+    ReleaseDC(NULL, screen);
+    return bitmap;
+}
+
+BOOL SaveWindowPicture(HWND window, const char *path)
+{
+    int width, height;
+    HBITMAP bitmap = CopyWindowArea(window, &width, &height);
+    int rowBytes = (width * 3 + 3) & ~3;
+    HDC screen = GetDC(NULL);
 
     BITMAPINFOHEADER info = {};
     info.biSize = sizeof(info);
@@ -24,7 +35,7 @@ BOOL SaveWindowPicture(HWND window, const char *path)
     info.biCompression = BI_RGB;
     info.biSizeImage = rowBytes * height;
     BYTE *pixels = (BYTE *)HeapAlloc(GetProcessHeap(), 0, info.biSizeImage);
-    GetDIBits(memory, bitmap, 0, height, pixels, (BITMAPINFO *)&info, DIB_RGB_COLORS);
+    GetDIBits(screen, bitmap, 0, height, pixels, (BITMAPINFO *)&info, DIB_RGB_COLORS);
 
     BITMAPFILEHEADER file = {};
     file.bfType = 0x4D42;
@@ -42,7 +53,6 @@ BOOL SaveWindowPicture(HWND window, const char *path)
 
     HeapFree(GetProcessHeap(), 0, pixels);
     DeleteObject(bitmap);
-    DeleteDC(memory);
     ReleaseDC(NULL, screen);
     return ok;
 }

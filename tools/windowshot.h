@@ -1,9 +1,14 @@
 /* A picture of a window as the screen shows it, for the tools that show
- * a program off or try it: the showcase and the disc trial's driver. */
+ * a program off or try it (the showcase, the disc trial's driver) and for
+ * the tests that compare what the screen shows. */
 #ifndef TOOLS_WINDOWSHOT_H
 #define TOOLS_WINDOWSHOT_H
 
 #include <windows.h>
+
+/* A bitmap compatible with the screen holding the window's screen area,
+ * frame included; the caller deletes it. */
+HBITMAP CopyWindowArea(HWND window, int *width, int *height);
 
 /* Copies the window's screen area, frame included, into a 24-bit BMP
  * file; FALSE when the file cannot be written. */

@@ -2,6 +2,7 @@
  * and a bitmap file loaded as a DIB section, both read with GetDIBits. */
 #include "capture.h"
 #include "testwin.h"
+#include "tools/windowshot.h"
 
 size_t Picture::Count(COLORREF color) const
 {
@@ -45,18 +46,11 @@ Picture ReadBitmapFile(const std::string &path)
 
 Picture CaptureWindow(HWND window)
 {
-    RECT rect;
-    GetWindowRect(window, &rect);
-    int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    int width, height;
+    HBITMAP bitmap = CopyWindowArea(window, &width, &height);
     HDC screen = GetDC(NULL);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
-    SelectObject(memory, old);
-    Picture picture = ReadDib(memory, bitmap, width, height);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
+    Picture picture = ReadDib(screen, bitmap, width, height);
     ReleaseDC(NULL, screen);
+    DeleteObject(bitmap);
     return picture;
 }
