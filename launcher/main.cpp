@@ -7,6 +7,7 @@
 #include "util/instance.h"
 #include "util/localeconv.h"
 #include "util/osinfo.h"
+#include "util/texthelp.h"
 
 LAUNCHER_STATE Launcher;
 
@@ -45,12 +46,13 @@ static_assert(TITLE_NAME_CHARS >= DOS_NAME_CHARS,
               "the product word and version leave no room for an 8.3 name in the title");
 
 /* Formats the caption. A display name too long for the 80-character title
- * is cut to the room that the fixed text leaves. */
+ * is cut to the room that the fixed text leaves, one byte shorter where
+ * the cut would split a double-byte character. */
 static void ComposeTitle(void)
 {
     char name[TITLE_NAME_CHARS + 1];
 
-    lstrcpynA(name, Launcher.ModuleDisplayName, sizeof(name));
+    CopyWholeCharacters(name, Launcher.ModuleDisplayName, sizeof(name));
     wsprintfA(Launcher.title, LAUNCHER_TITLE_FORMAT, name, TARNELL_VERSION_TEXT);
 }
 

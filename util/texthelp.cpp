@@ -65,6 +65,50 @@ LPSTR FindLastBackslash(LPSTR text)
     return last;
 }
 
+int WholeCharacterLength(LPCSTR text, int length, int limit)
+{
+    int kept = 0;
+
+    while (kept < length)
+    {
+        /* A lead byte that ends the bytes given has no trail byte to keep
+         * it company; it counts alone. */
+        int step = IsDBCSLeadByte((BYTE)text[kept]) && kept + 1 < length ? 2 : 1;
+        if (kept + step > limit)
+            break;
+        kept += step;
+    }
+    return kept;
+}
+
+int CutTextToLength(LPSTR text, int limit)
+{
+    int length = lstrlenA(text);
+
+    if (length <= limit)
+        return length;
+    length = WholeCharacterLength(text, length, limit);
+    text[length] = '\0';
+    return length;
+}
+
+LPSTR CopyWholeCharacters(LPSTR to, LPCSTR from, int size)
+{
+    int length = 0;
+
+    if (size <= 0)
+        return to;
+    /* As lstrcpynA, the source is read no further than the copy needs:
+     * the byte after the room tells only whether a lead byte there has
+     * its trail byte. */
+    while (length < size && from[length])
+        length++;
+    length = WholeCharacterLength(from, length, size - 1);
+    CopyMemory(to, from, length);
+    to[length] = '\0';
+    return to;
+}
+
 void FillRandomBytes(void *buffer, int count)
 {
     BYTE *bytes = (BYTE *)buffer;

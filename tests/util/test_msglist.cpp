@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 #include "boxhook.h"
+#include "dbcstest.h"
 #include "testwin.h"
 #include "util/msglist.h"
 
@@ -305,6 +306,41 @@ TEST_F(LogViewer, ShortFilesWellFormedAndDamaged)
         EXPECT_EQ(ListBoxLines(list), c.lines) << c.name;
         EXPECT_TRUE(hook.seen.empty()) << c.name;
         EXPECT_TRUE(IsClosed(path)) << c.name;
+    }
+}
+
+/* A log in a folder and under a file name whose characters end in 0x5C,
+ * with lines longer than the line buffer: the pieces part between
+ * characters, one byte short of 127 where a character would straddle. */
+TEST_F(LogViewer, DoubleByteLongLinesPartBetweenCharacters)
+{
+    REQUIRE_DOUBLE_BYTE_SAMPLE(sample);
+    auto times = [](const std::string &text, int count) {
+        std::string all;
+        for (int i = 0; i < count; i++)
+            all += text;
+        return all;
+    };
+    const std::string c = sample->character;
+    const struct { const char *name; std::string bytes; std::vector<std::string> lines; } cases[] = {
+        { "straddles", "ab" + times(c, 150) + "\r\nz\r\n",
+          { "ab" + times(c, 62), times(c, 63), times(c, 25), "z" } },
+        { "fits", "a" + times(c, 150) + "\r\n" + c + "\r\n",
+          { "a" + times(c, 63), times(c, 63), times(c, 24), c } },
+        { "exact", "a" + times(c, 63) + "\r\n", { "a" + times(c, 63) } },
+    };
+    std::string folder = FreshFolder("LogViewer\\DoubleByte") + sample->folder + "\\";
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), NULL));
+
+    for (const auto &k : cases)
+    {
+        std::string path = folder + sample->folder + k.name + ".log";
+        WriteFile(path, k.bytes);
+        SendMessageA(list, LB_RESETCONTENT, 0, 0);
+        BoxHook hook(IDOK);
+        ViewLogFile(list, path.c_str());
+        EXPECT_EQ(ListBoxLines(list), k.lines) << k.name;
+        EXPECT_TRUE(hook.seen.empty()) << k.name;
     }
 }
 
