@@ -9,6 +9,7 @@
 #define TESTS_UTIL_DBCSTEST_H
 
 #include <windows.h>
+#include <string>
 
 struct DoubleByteSample
 {
@@ -44,6 +45,15 @@ inline const DoubleByteSample *CodePageSample()
         if (sample.codePage == GetACP())
             return &sample;
     return NULL;
+}
+
+/* The text count times over. */
+inline std::string Repeated(const std::string &text, int count)
+{
+    std::string all;
+    for (int i = 0; i < count; i++)
+        all += text;
+    return all;
 }
 
 /* Skips the test unless the code page in force is one with a sample. */

@@ -179,24 +179,18 @@ TEST_F(Reports, ReportsCutTheCallersTextToFit)
 TEST_F(Reports, DoubleByteTextsAreCutBetweenCharacters)
 {
     REQUIRE_DOUBLE_BYTE_SAMPLE(sample);
-    auto times = [](const std::string &text, int count) {
-        std::string all;
-        for (int i = 0; i < count; i++)
-            all += text;
-        return all;
-    };
     const std::string c = sample->character, name = sample->folder;
     /* The headers: name, ": Error 0012-0003-00AB " (27 bytes, 100 left);
      * "Error 0012-0003-00AB " (106 left); "Status 0012-0003-00AB \n"
      * (104 left). */
     enum { FORMAT, ERROR_BOX, STATUS_BOX };
     const struct { int routine; std::string text, kept; } cases[] = {
-        { FORMAT, "x" + times(c, 60), "x" + times(c, 49) },
-        { FORMAT, times(c, 60), times(c, 50) },
-        { ERROR_BOX, "x" + times(c, 60), "x" + times(c, 52) },
-        { ERROR_BOX, times(c, 60), times(c, 53) },
-        { STATUS_BOX, "x" + times(c, 60), "x" + times(c, 51) },
-        { STATUS_BOX, times(c, 60), times(c, 52) },
+        { FORMAT, "x" + Repeated(c, 60), "x" + Repeated(c, 49) },
+        { FORMAT, Repeated(c, 60), Repeated(c, 50) },
+        { ERROR_BOX, "x" + Repeated(c, 60), "x" + Repeated(c, 52) },
+        { ERROR_BOX, Repeated(c, 60), Repeated(c, 53) },
+        { STATUS_BOX, "x" + Repeated(c, 60), "x" + Repeated(c, 51) },
+        { STATUS_BOX, Repeated(c, 60), Repeated(c, 52) },
     };
 
     lstrcpyA(ModuleShortName, name.c_str());
@@ -234,10 +228,10 @@ TEST_F(Reports, DoubleByteTextsAreCutBetweenCharacters)
 
     /* The document name of the question: 746 bytes of room. */
     BoxHook hook(IDNO);
-    EXPECT_EQ(ConfirmSaveChanges(owner, SAVE_COMMAND, ("x" + times(c, 400)).c_str(), name.c_str()),
+    EXPECT_EQ(ConfirmSaveChanges(owner, SAVE_COMMAND, ("x" + Repeated(c, 400)).c_str(), name.c_str()),
               IDNO);
     ASSERT_EQ(hook.seen.size(), 1u);
-    EXPECT_EQ(hook.seen[0].text, "Save current changes in x" + times(c, 372) + "?");
+    EXPECT_EQ(hook.seen[0].text, "Save current changes in x" + Repeated(c, 372) + "?");
 }
 
 TEST_F(Reports, ErrorReportBoxWithAndWithoutIdentity)
