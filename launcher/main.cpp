@@ -18,7 +18,7 @@ static void StoreDisplayName(LPCSTR name)
 {
     LPSTR display = Launcher.ModuleDisplayName;
 
-    lstrcpynA(display, name, sizeof(Launcher.ModuleDisplayName));
+    CopyWholeCharacters(display, name, sizeof(Launcher.ModuleDisplayName));
     CharUpperA(display);
     if (*display)
         CharLowerA(CharNextA(display));
@@ -38,13 +38,14 @@ static_assert(TITLE_NAME_CHARS >= DOS_NAME_CHARS,
               "the product word and version leave no room for an 8.3 name in the title");
 
 /* Formats the caption. A display name too long for the 80-character title
- * is cut to the room that the fixed text leaves. */
+ * is cut to the room that the fixed text leaves, one byte shorter where
+ * the cut would split a double-byte character. */
 static void ComposeTitle(void)
 {
     char name[TITLE_NAME_BUFFER];
     LPCSTR format = LAUNCHER_TEXT(TITLE_FORMAT);
 
-    lstrcpynA(name, Launcher.ModuleDisplayName, TITLE_NAME_ROOM(format));
+    CopyWholeCharacters(name, Launcher.ModuleDisplayName, TITLE_NAME_ROOM(format));
     wsprintfA(Launcher.title, format, name, TARNELL_VERSION_TEXT);
 }
 

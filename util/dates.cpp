@@ -6,6 +6,7 @@
 #include "dates.h"
 #include "datetext.h"
 #include "localeconv.h"
+#include "texthelp.h"
 
 /* Julian Day Number arithmetic of the Gregorian calendar, with the year
  * starting in March so that the leap day ends it. */
@@ -36,15 +37,18 @@
 #define DOS_HOURS_SHIFT       11
 #define DOS_SECONDS_UNIT      2
 
+/* Steps by whole characters: in a double-byte code page a trail byte can
+ * have the separator's value without being one. */
 static LPSTR FindSeparator(LPSTR text, char separator)
 {
     while (*text && *text != separator)
-        text++;
+        text = CharNextA(text);
     return *text ? text : NULL;
 }
 
-/* Only the first 11 characters of the text are read: a longer text is
- * cut, never copied whole. Until the order is known to be 0 to 2 nothing
+/* Only the first 11 bytes of the text are read (10 when the 11th would
+ * be half a double-byte character): a longer text is cut, never copied
+ * whole. Until the order is known to be 0 to 2 nothing
  * changes; from then on the fields and the normal form stand, valid or
  * not. The caller's text is written only as far as the normal form and
  * its terminator reach (at most NORMAL_DATE_TEXT_SIZE characters). A
@@ -56,7 +60,7 @@ int ParseDateText(LPSTR text, WORD *day, WORD *month, WORD *year)
     LPSTR first, second;
     WORD field1, field2, field3, d, m, y;
 
-    lstrcpynA(work, text, sizeof(work));
+    CopyWholeCharacters(work, text, sizeof(work));
     first = FindSeparator(work, separator);
     if (first == NULL)
         return 0;

@@ -140,14 +140,16 @@ static void FitPath(HDC dc, LPSTR text, LPSTR work, int width)
 }
 
 /* Cuts characters from the end, adding the ellipsis; the caller's text
- * changes only when a form fits. */
+ * changes only when a form fits. A double-byte character goes whole, and
+ * the shortest form keeps the whole first character. */
 static void FitPlain(HDC dc, LPSTR text, LPSTR work, int width)
 {
     char form[FIT_TEXT_SIZE];
 
-    for (int length = lstrlenA(work); length > 1;)
+    for (LPSTR end = work + lstrlenA(work); *CharNextA(work);)
     {
-        work[--length] = '\0';
+        end = CharPrevA(work, end);
+        *end = '\0';
         wsprintfA(form, "%s" ELLIPSIS, work);
         if (FitsWidth(dc, form, width))
         {

@@ -25,12 +25,22 @@
 char FolderTitleBuffer[FOLDER_TITLE_SIZE];
 char FolderPathBuffer[FOLDER_PATH_SIZE];
 
+/* The backslash that ends a path, or NULL. The last byte alone does not
+ * tell: in a double-byte code page it can be the trail byte of the last
+ * character (code page 932's 0x94 0x5C ends in it). */
+static LPSTR TrailingBackslash(LPSTR path)
+{
+    LPSTR last = FindLastBackslash(path);
+
+    return last && last[1] == '\0' ? last : NULL;
+}
+
 static void RemoveTrailingBackslash(LPSTR path)
 {
-    int length = lstrlenA(path);
+    LPSTR last = TrailingBackslash(path);
 
-    if (length > 0 && path[length - 1] == '\\')
-        path[length - 1] = '\0';
+    if (last)
+        *last = '\0';
 }
 
 /* Lists the sub-folders of a path (which the platform rewrites) and makes
@@ -46,7 +56,7 @@ int ChooseFolder(HINSTANCE instance, HWND owner, int osType, LPSTR path, LPCSTR 
 {
     if (!path || lstrlenA(path) >= FOLDER_PATH_SIZE)
         return 0;
-    lstrcpynA(FolderTitleBuffer, title ? title : "", FOLDER_TITLE_SIZE);
+    CopyWholeCharacters(FolderTitleBuffer, title ? title : "", FOLDER_TITLE_SIZE);
     lstrcpyA(FolderPathBuffer, path);
 
     if (osType == FOLDER_DIALOG_OS_TYPE)
@@ -200,7 +210,7 @@ static BOOL EnterFolder(LPCSTR selection)
     char joined[FOLDER_PATH_SIZE + 1 + FOLDER_PATH_SIZE];
     int length = lstrlenA(FolderPathBuffer);
 
-    if (length > 0 && FolderPathBuffer[length - 1] == '\\')
+    if (TrailingBackslash(FolderPathBuffer))
         length--;
     if (length + 1 + lstrlenA(selection) >= FOLDER_PATH_SIZE)
         return FALSE;

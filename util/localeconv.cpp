@@ -24,12 +24,16 @@ LONG ParseDecimalText(LPCSTR text)
 }
 
 /* Reads one separator and one number setting; each query that succeeds
- * overwrites its field. */
+ * overwrites its field. The field holds one byte: a separator that begins
+ * with a double-byte character cannot be kept whole, and its lead byte
+ * alone would run into the digit after it in every date text, so such a
+ * separator leaves the field as it was, as a query that fails does. */
 static void LoadLocalePair(LCTYPE separatorType, char *separator,
                            LCTYPE numberType, LONG *number,
                            LPSTR buffer, int bufferSize)
 {
-    if (GetLocaleInfoA(LOCALE_USER_DEFAULT, separatorType, buffer, bufferSize))
+    if (GetLocaleInfoA(LOCALE_USER_DEFAULT, separatorType, buffer, bufferSize) &&
+        !IsDBCSLeadByte((BYTE)buffer[0]))
         *separator = buffer[0];
     if (GetLocaleInfoA(LOCALE_USER_DEFAULT, numberType, buffer, bufferSize))
         *number = ParseDecimalText(buffer);

@@ -1,12 +1,13 @@
 /* The capped message list, the hex dump and the log tail viewer. */
 #include "msglist.h"
+#include "texthelp.h"
 
 #include <stdlib.h>
 
 #define HEX_BYTES_PER_LINE  16
 #define HEX_LINE_SIZE       80
 /* A log line and its terminator; longer lines are split into pieces of
- * this many characters less one. */
+ * at most this many bytes less one, never inside a character. */
 #define LOG_LINE_SIZE       128
 #define CR                  '\r'
 /* Every log line ends in CR LF: the viewer steps over both. */
@@ -86,12 +87,13 @@ static void ListLogLines(HWND listBox, const char *start, const char *end)
         while (stop < end && *stop != CR && *stop != '\0')
             stop++;
 
-        /* Pieces of at most 127 characters, each its own list line. */
+        /* Pieces of at most 127 bytes, each its own list line; a
+         * double-byte character that would straddle two pieces starts the
+         * next one. */
         do
         {
-            int length = (int)(stop - position);
-            if (length > LOG_LINE_SIZE - 1)
-                length = LOG_LINE_SIZE - 1;
+            int length = WholeCharacterLength(position, (int)(stop - position),
+                                              LOG_LINE_SIZE - 1);
             CopyMemory(line, position, length);
             line[length] = '\0';
             AppendMessageLine(listBox, NULL, line);

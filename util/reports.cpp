@@ -29,8 +29,9 @@ int ConfirmSaveChanges(HWND owner, WPARAM saveCommand, LPCSTR documentName, LPCS
     int answer;
 
     /* wsprintfA stops only at 1024 characters, so a longer name is cut
-     * here (to 746 characters) rather than run past the question. */
-    lstrcpynA(name, documentName ? documentName : "", sizeof(name));
+     * here (to 746 characters, one fewer rather than half a double-byte
+     * character) rather than run past the question. */
+    CopyWholeCharacters(name, documentName ? documentName : "", sizeof(name));
     wsprintfA(question, SAVE_QUESTION_FORMAT, name);
 
     answer = MessageBoxA(owner, question, caption, MB_YESNOCANCEL | MB_ICONQUESTION);
@@ -53,13 +54,13 @@ DWORD LoadModuleIdentity(HMODULE module)
 
     /* Lower-casing keeps every character's length: name stays in place. */
     CharLowerA(path);
-    lstrcpynA(ModuleFileName, name, sizeof(ModuleFileName));
+    CopyWholeCharacters(ModuleFileName, name, sizeof(ModuleFileName));
     *name = '\0';
     lstrcpyA(ModuleFolder, path);
 
     /* The first character, which a double-byte one fills with two bytes. */
     CharUpperBuffA(ModuleFileName, (DWORD)(CharNextA(ModuleFileName) - ModuleFileName));
-    lstrcpynA(ModuleShortName, ModuleFileName, sizeof(ModuleShortName));
+    CopyWholeCharacters(ModuleShortName, ModuleFileName, sizeof(ModuleShortName));
     dot = NULL;
     for (LPSTR scan = ModuleShortName; *scan; scan = CharNextA(scan))
         if (*scan == '.')
@@ -78,13 +79,11 @@ void SetReportCode(WORD major, WORD minor, WORD detail)
 
 /* Appends the caller's text after the header already in the report
  * buffer, first cutting it in place so that the whole stays within the
- * buffer: the caller sees the cut in its own text. */
+ * buffer: the caller sees the cut in its own text. A double-byte
+ * character that the cut would split goes whole. */
 static void AppendCutText(LPSTR text)
 {
-    int room = REPORT_TEXT_LIMIT - lstrlenA(ReportTextBuffer);
-
-    if (lstrlenA(text) > room)
-        text[room] = '\0';
+    CutTextToLength(text, REPORT_TEXT_LIMIT - lstrlenA(ReportTextBuffer));
     lstrcatA(ReportTextBuffer, text);
 }
 

@@ -65,10 +65,53 @@ LPSTR FindLastBackslash(LPSTR text)
     return last;
 }
 
+int WholeCharacterLength(LPCSTR text, int length, int limit)
+{
+    int kept = 0;
+
+    while (kept < length)
+    {
+        /* A lead byte that ends the bytes given has no trail byte to keep
+         * it company; it counts alone. */
+        int step = IsDBCSLeadByte((BYTE)text[kept]) && kept + 1 < length ? 2 : 1;
+        if (kept + step > limit)
+            break;
+        kept += step;
+    }
+    return kept;
+}
+
+int CutTextToLength(LPSTR text, int limit)
+{
+    int length = lstrlenA(text);
+
+    if (length <= limit)
+        return length;
+    length = WholeCharacterLength(text, length, limit);
+    text[length] = '\0';
+    return length;
+}
+
+LPSTR CopyWholeCharacters(LPSTR to, LPCSTR from, int size)
+{
+    int length = 0;
+
+    if (size <= 0)
+        return to;
+    /* As lstrcpynA, the source is read no further than the copy needs:
+     * the byte after the room tells only whether a lead byte there has
+     * its trail byte. */
+    while (length < size && from[length])
+        length++;
+    length = WholeCharacterLength(from, length, size - 1);
+    CopyMemory(to, from, length);
+    to[length] = '\0';
+    return to;
+}
+
 DWORD ReadModulePath(HMODULE module, LPSTR path, DWORD size, LPSTR *name)
 {
     DWORD length = GetModuleFileNameA(module, path, size);
-    DWORD end = 0;
 
     /* A path that fills the buffer comes back cut and, on older systems,
      * without its terminator: it ends after its last whole character, so
@@ -76,16 +119,7 @@ DWORD ReadModulePath(HMODULE module, LPSTR path, DWORD size, LPSTR *name)
     if (length == 0)
         path[0] = '\0';
     else if (length >= size)
-    {
-        while (end < size - 1)
-        {
-            DWORD step = IsDBCSLeadByte((BYTE)path[end]) ? 2 : 1;
-            if (end + step > size - 1)
-                break;
-            end += step;
-        }
-        path[end] = '\0';
-    }
+        path[WholeCharacterLength(path, (int)size, (int)size - 1)] = '\0';
     LPSTR last = FindLastBackslash(path);
     *name = last ? last + 1 : path;
     return length;

@@ -4,9 +4,10 @@
  * a text, a pseudo-random buffer fill seeded from the tick count (it
  * reseeds the C runtime's rand, whose state the runtime keeps for each
  * thread, on the calling thread), and two private
- * window messages that carry a value and an on/off flag; and the search
- * for a text's last backslash and the split of a module's path that the
- * path routines share.
+ * window messages that carry a value and an on/off flag; the search for a
+ * text's last backslash and the split of a module's path that the path
+ * routines share; and cuts at a byte count that keep double-byte
+ * characters whole.
  */
 #ifndef UTIL_TEXTHELP_H
 #define UTIL_TEXTHELP_H
@@ -42,6 +43,17 @@ LPSTR FindLastBackslash(LPSTR text);
  * the file name, just after the last backslash (found by characters), or
  * to the path itself when it has none. */
 DWORD ReadModulePath(HMODULE module, LPSTR path, DWORD size, LPSTR *name);
+/* The most bytes, up to limit, of the first length bytes of text that end
+ * on a whole character of the ANSI code page in force: one byte fewer
+ * where the limit would fall between a lead byte and its trail byte.
+ * Reads no byte at or beyond length, so the bytes need no terminator. */
+int WholeCharacterLength(LPCSTR text, int length, int limit);
+/* Ends a text after at most limit bytes without splitting a character
+ * and returns its new length; a text within the limit stays whole. */
+int CutTextToLength(LPSTR text, int limit);
+/* lstrcpynA that never splits a character: copies at most size - 1 bytes
+ * of whole characters and the terminator, and returns to. */
+LPSTR CopyWholeCharacters(LPSTR to, LPCSTR from, int size);
 LRESULT SendUserFlagMessage1(HWND window, WPARAM value, int flag);
 LRESULT SendUserFlagMessage2(HWND window, WPARAM value, int flag);
 

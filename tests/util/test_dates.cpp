@@ -6,6 +6,7 @@
  */
 #include <functional>
 #include "datetest.h"
+#include "dbcstest.h"
 #include "testwin.h"
 #include "util/datetext.h"
 #include "util/dates.h"
@@ -66,26 +67,47 @@ static const ParseCase parseCases[] =
     { 0, '/', "99999/9/9", "34463/09/2009", 0, 9, 34463, 2009 },
 };
 
+static void ExpectParse(const ParseCase &c)
+{
+    char text[GUARDED_SIZE];
+    WORD day = UNSET, month = UNSET, year = UNSET;
+    FillGuard(text);
+    lstrcpyA(text, c.input);
+    std::string before(text, GUARDED_SIZE);
+
+    LocaleDateTimeSettings.dateOrder = c.order;
+    LocaleDateTimeSettings.dateSeparator = c.separator;
+    EXPECT_EQ(ParseDateText(text, &day, &month, &year), c.result) << c.input;
+    EXPECT_STREQ(text, c.text) << c.input;
+    EXPECT_EQ(day, c.day) << c.input;
+    EXPECT_EQ(month, c.month) << c.input;
+    EXPECT_EQ(year, c.year) << c.input;
+    /* After the new terminator every character is the caller's own. */
+    int end = lstrlenA(text) + 1;
+    EXPECT_EQ(std::string(text + end, GUARDED_SIZE - end), before.substr(end)) << c.input;
+}
+
 TEST_F(Dates, ParseDateTextInEveryOrder)
 {
     for (const ParseCase &c : parseCases)
-    {
-        char text[GUARDED_SIZE];
-        WORD day = UNSET, month = UNSET, year = UNSET;
-        FillGuard(text);
-        lstrcpyA(text, c.input);
-        std::string before(text, GUARDED_SIZE);
+        ExpectParse(c);
+}
 
-        UseDate(c.order, c.separator);
-        EXPECT_EQ(ParseDateText(text, &day, &month, &year), c.result) << c.input;
-        EXPECT_STREQ(text, c.text) << c.input;
-        EXPECT_EQ(day, c.day) << c.input;
-        EXPECT_EQ(month, c.month) << c.input;
-        EXPECT_EQ(year, c.year) << c.input;
-        /* After the new terminator every character is the caller's own. */
-        int end = lstrlenA(text) + 1;
-        EXPECT_EQ(std::string(text + end, GUARDED_SIZE - end), before.substr(end)) << c.input;
-    }
+/* A separator whose value a trail byte can have (the backslash) is found
+ * only where it stands as a character of its own. */
+TEST_F(Dates, DoubleByteTextIsSplitOnlyAtWholeSeparators)
+{
+    REQUIRE_DOUBLE_BYTE_SAMPLE(sample);
+    const std::string c = sample->character;
+    const std::string inputs[] = { "3" + c + "\\7\\26", c + "\\" + c, "2026\\3\\7" + c };
+    const ParseCase cases[] = {
+        { 0, '\\', inputs[0].c_str(), "03\\07\\2026", 1, 7, 3, 2026 },
+        { 0, '\\', inputs[1].c_str(), inputs[1].c_str(), 0, UNSET, UNSET, UNSET },
+        { 2, '\\', inputs[2].c_str(), "2026\\03\\07", 1, 7, 3, 2026 },
+    };
+
+    for (const ParseCase &k : cases)
+        ExpectParse(k);
 }
 
 struct DayNumberCase

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
+#include "dbcstest.h"
 #include "testwin.h"
 #include "util/drawing.h"
 
@@ -429,5 +430,52 @@ TEST_F(FitText, LongTextsNeverPassTheWorkingBuffers)
         text[length / 2] = '\\';
         EXPECT_EQ(Fit(text, 200, 0), text) << length;
         EXPECT_EQ(Fit(text, 200, 1), text) << length;
+    }
+}
+
+/* Texts whose characters end in 0x5C, at every width from nothing to the
+ * whole text: the result is always the text or the first of its forms
+ * that fits (in path mode the last one when none fits), never a form that
+ * ends in half a character or that took a trail byte for a backslash. */
+TEST_F(FitText, DoubleByteTextsLoseWholeCharacters)
+{
+    REQUIRE_DOUBLE_BYTE_SAMPLE(sample);
+    const std::string c = sample->character, folder = sample->folder;
+    const std::string plain = "a" + c + c + "b" + c + c + c + c;
+    std::vector<std::string> plainForms;
+    for (const std::string &kept : { "a" + c + c + "b" + c + c + c, "a" + c + c + "b" + c + c,
+                                     "a" + c + c + "b" + c, "a" + c + c + "b", "a" + c + c,
+                                     "a" + c, std::string("a") })
+        plainForms.push_back(kept + "...");
+    const std::string path = "C:\\" + folder + "\\" + c + "\\" + folder;
+    const std::vector<std::string> pathForms = {
+        "C:\\" + folder + "\\...\\" + folder, "C:\\...\\" + folder, "C...\\" + folder };
+    const std::string single = c + c;
+
+    static const struct { int pathMode; bool keepsLast; } modes[] = { { 0, false }, { 1, true } };
+    for (const auto &mode : modes)
+    {
+        const std::string &text = mode.pathMode ? path : plain;
+        const std::vector<std::string> &forms = mode.pathMode ? pathForms : plainForms;
+        for (int width = 1; width <= Width(text) + FIT_TEXT_MARGIN; width++)
+        {
+            std::string expected = FirstFitting(forms, width);
+            if (expected.empty())
+                expected = mode.keepsLast ? forms.back() : text;
+            if (Width(text) <= width - FIT_TEXT_MARGIN)
+                expected = text;
+            EXPECT_EQ(Fit(text, width, mode.pathMode), expected)
+                << "mode " << mode.pathMode << " width " << width;
+        }
+    }
+
+    /* Two characters: only the first with "..." is tried; one character
+     * is never cut. */
+    for (int width = 1; width <= Width(single) + FIT_TEXT_MARGIN; width++)
+    {
+        std::string expected = Width(single) <= width - FIT_TEXT_MARGIN ? single
+                             : Width(c + "...") <= width - FIT_TEXT_MARGIN ? c + "..." : single;
+        EXPECT_EQ(Fit(single, width, 0), expected) << "width " << width;
+        EXPECT_EQ(Fit(c, width, 0), c) << "width " << width;
     }
 }

@@ -9,6 +9,7 @@
 #include <map>
 #include <string>
 #include "allocwatch.h"
+#include "dbcstest.h"
 #include "testwin.h"
 #include "util/folders.h"
 #include "util/osinfo.h"
@@ -64,9 +65,11 @@ static int FindEntry(HWND list, const std::string &entry)
     return -1;
 }
 
+/* The last character decides, not the last byte, which can be the second
+ * byte of a double-byte character. */
 static std::string WithoutTrailingBackslash(std::string path)
 {
-    if (path.size() > 3 && path.back() == '\\')
+    if (path.size() > 3 && *CharPrevA(path.c_str(), path.c_str() + path.size()) == '\\')
         path.pop_back();
     return path;
 }
@@ -198,6 +201,48 @@ TEST_F(Chooser, WorkedNavigationAndOk)
     ASSERT_TRUE(Finished());
     EXPECT_EQ(call.result, 1);
     EXPECT_STREQ(call.path, "c:\\tarnell-tests\\");
+}
+
+/* Folders whose names end in a character whose second byte is 0x5C,
+ * down and up and down again: such a name is never taken to end in a
+ * backslash, so going up keeps it whole and entering a folder below it
+ * puts a backslash between the two. */
+TEST_F(Chooser, DoubleByteFoldersDownAndUp)
+{
+    REQUIRE_DOUBLE_BYTE_SAMPLE(sample);
+    const std::string name = sample->folder, c = sample->character;
+    const std::string top = root + name, below = top + "\\" + c;
+    ASSERT_TRUE(CreateDirectoryA(top.c_str(), NULL));
+    ASSERT_TRUE(CreateDirectoryA(below.c_str(), NULL));
+    ASSERT_TRUE(CreateDirectoryA((top + "\\OLD").c_str(), NULL));
+
+    const struct { std::string entry, path; } steps[] = {
+        { "[" + name + "]", top + "\\" },
+        { "[OLD]", top + "\\OLD\\" },
+        { "[..]", top },
+        { "[OLD]", top + "\\OLD\\" },
+        { "[..]", top },
+        { "[" + c + "]", below + "\\" },
+        { "[..]", top },
+        { "[..]", WithoutTrailingBackslash(root) },
+    };
+
+    Start(OS_TYPE_WINNT3, root);
+    HWND dialog = Dialog();
+    ASSERT_TRUE(dialog);
+    for (const auto &step : steps)
+    {
+        DoubleClickEntry(dialog, IDC_FOLDER_LIST, step.entry);
+        EXPECT_EQ(std::string(FolderPathBuffer), step.path) << "after " << step.entry;
+        EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_CURRENT_FOLDER)),
+                  LowerCase(WithoutTrailingBackslash(step.path))) << "after " << step.entry;
+    }
+
+    DoubleClickEntry(dialog, IDC_FOLDER_LIST, "[" + name + "]");
+    ClickControl(GetDlgItem(dialog, IDOK));
+    ASSERT_TRUE(Finished());
+    EXPECT_EQ(call.result, 1);
+    EXPECT_EQ(std::string(call.path), top + "\\");
 }
 
 /* Cancel, Escape and the close box all give 0 and leave the caller's

@@ -7,6 +7,7 @@
  * children inherit; the suite runs this program once per locale.
  */
 #include <gtest/gtest.h>
+#include "dbcstest.h"
 #include "testwin.h"
 #include "winesettings.h"
 
@@ -110,4 +111,17 @@ TEST_F(LocaleOverrides, QueryThatDoesNotFitLeavesItsFieldAlone)
     WriteValue("sShortDate", "yyyy----------MM----------dd");
     WriteValue("sTimeFormat", "HH........mm........ss");
     EXPECT_EQ(ProbeLocale("sentinel"), "2D 2 2E 1 2 1\n");
+}
+
+/* Separators that are double-byte characters (the year and the hour
+ * characters) do not fit the one-byte fields: the fields stay as they
+ * were, where their lead bytes alone would run into the next digit of
+ * every date and time text. The orders and the clock still load. */
+TEST_F(LocaleOverrides, DoubleByteSeparatorLeavesItsFieldAlone)
+{
+    REQUIRE_DOUBLE_BYTE_SAMPLE(sample);
+    WriteValue("sShortDate", sample->shortDate);
+    WriteValue("sTimeFormat", sample->timeFormat);
+    EXPECT_EQ(ProbeLocale("sentinel"), "23 2 23 1 2 1\n");
+    EXPECT_EQ(ProbeLocale(), "2F 2 3A 1 2 1\n");
 }

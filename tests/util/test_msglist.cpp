@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 #include "boxhook.h"
+#include "dbcstest.h"
 #include "testwin.h"
 #include "util/msglist.h"
 
@@ -113,6 +114,20 @@ protected:
     void TearDown() override
     {
         DestroyWindow(window);
+    }
+
+    /* Views a file of these bytes in the emptied list: it lists these
+     * lines, shows no box and leaves the file closed. */
+    void ExpectLogLines(const std::string &path, const std::string &bytes,
+                        const std::vector<std::string> &lines)
+    {
+        WriteFile(path, bytes);
+        SendMessageA(list, LB_RESETCONTENT, 0, 0);
+        BoxHook hook(IDOK);
+        ViewLogFile(list, path.c_str());
+        EXPECT_EQ(ListBoxLines(list), lines) << path;
+        EXPECT_TRUE(hook.seen.empty()) << path;
+        EXPECT_TRUE(IsClosed(path)) << path;
     }
 
     /* Where the list box can scroll to at most, with the newest line at
@@ -297,16 +312,28 @@ TEST_F(LogViewer, ShortFilesWellFormedAndDamaged)
     std::string folder = FreshFolder("LogViewer\\Short");
 
     for (const auto &c : cases)
-    {
-        std::string path = folder + c.name + ".log";
-        WriteFile(path, c.bytes);
-        SendMessageA(list, LB_RESETCONTENT, 0, 0);
-        BoxHook hook(IDOK);
-        ViewLogFile(list, path.c_str());
-        EXPECT_EQ(ListBoxLines(list), c.lines) << c.name;
-        EXPECT_TRUE(hook.seen.empty()) << c.name;
-        EXPECT_TRUE(IsClosed(path)) << c.name;
-    }
+        ExpectLogLines(folder + c.name + ".log", c.bytes, c.lines);
+}
+
+/* A log in a folder and under a file name whose characters end in 0x5C,
+ * with lines longer than the line buffer: the pieces part between
+ * characters, one byte short of 127 where a character would straddle. */
+TEST_F(LogViewer, DoubleByteLongLinesPartBetweenCharacters)
+{
+    REQUIRE_DOUBLE_BYTE_SAMPLE(sample);
+    const std::string c = sample->character;
+    const struct { const char *name; std::string bytes; std::vector<std::string> lines; } cases[] = {
+        { "straddles", "ab" + Repeated(c, 150) + "\r\nz\r\n",
+          { "ab" + Repeated(c, 62), Repeated(c, 63), Repeated(c, 25), "z" } },
+        { "fits", "a" + Repeated(c, 150) + "\r\n" + c + "\r\n",
+          { "a" + Repeated(c, 63), Repeated(c, 63), Repeated(c, 24), c } },
+        { "exact", "a" + Repeated(c, 63) + "\r\n", { "a" + Repeated(c, 63) } },
+    };
+    std::string folder = FreshFolder("LogViewer\\DoubleByte") + sample->folder + "\\";
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), NULL));
+
+    for (const auto &k : cases)
+        ExpectLogLines(folder + sample->folder + k.name + ".log", k.bytes, k.lines);
 }
 
 TEST_F(LogViewer, MissingAndEmptyFilesChangeNothing)

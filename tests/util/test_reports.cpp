@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sstream>
 #include "boxhook.h"
+#include "dbcstest.h"
 #include "testwin.h"
 #include "util/reports.h"
 
@@ -170,6 +171,67 @@ TEST_F(Reports, ReportsCutTheCallersTextToFit)
         EXPECT_EQ(strlen(text.data()), c.kept) << "the caller's buffer is cut in place";
         EXPECT_EQ(std::string(report), "Mytool: Error 0012-0003-00AB " + std::string(text.data()));
     }
+}
+
+/* A program whose short name and texts are double-byte characters that
+ * end in 0x5C: every cut to fit comes one byte short rather than leave a
+ * lead byte alone, in the caller's buffer, the report and the box. */
+TEST_F(Reports, DoubleByteTextsAreCutBetweenCharacters)
+{
+    REQUIRE_DOUBLE_BYTE_SAMPLE(sample);
+    const std::string c = sample->character, name = sample->folder;
+    /* The headers: name, ": Error 0012-0003-00AB " (27 bytes, 100 left);
+     * "Error 0012-0003-00AB " (106 left); "Status 0012-0003-00AB \n"
+     * (104 left). */
+    enum { FORMAT, ERROR_BOX, STATUS_BOX };
+    const struct { int routine; std::string text, kept; } cases[] = {
+        { FORMAT, "x" + Repeated(c, 60), "x" + Repeated(c, 49) },
+        { FORMAT, Repeated(c, 60), Repeated(c, 50) },
+        { ERROR_BOX, "x" + Repeated(c, 60), "x" + Repeated(c, 52) },
+        { ERROR_BOX, Repeated(c, 60), Repeated(c, 53) },
+        { STATUS_BOX, "x" + Repeated(c, 60), "x" + Repeated(c, 51) },
+        { STATUS_BOX, Repeated(c, 60), Repeated(c, 52) },
+    };
+
+    lstrcpyA(ModuleShortName, name.c_str());
+    SetReportCode(0x12, 3, 0xAB);
+    for (const auto &k : cases)
+    {
+        char text[200];
+        lstrcpyA(text, k.text.c_str());
+        BoxHook hook(IDOK);
+        std::string expected;
+        if (k.routine == FORMAT)
+        {
+            FormatErrorReport(text);
+            expected = name + ": Error 0012-0003-00AB " + k.kept;
+        }
+        else if (k.routine == ERROR_BOX)
+        {
+            ShowErrorReport(owner, text);
+            expected = "Error 0012-0003-00AB " + k.kept;
+        }
+        else
+        {
+            ShowStatusReport(owner, text);
+            expected = "Status 0012-0003-00AB \n" + k.kept;
+        }
+        EXPECT_EQ(std::string(text), k.kept) << k.routine;
+        EXPECT_EQ(std::string(ReportTextBuffer), expected) << k.routine;
+        if (k.routine == ERROR_BOX)
+        {
+            ASSERT_EQ(hook.seen.size(), 1u);
+            EXPECT_EQ(hook.seen[0].caption, name + " Error Information");
+            EXPECT_EQ(hook.seen[0].text, expected);
+        }
+    }
+
+    /* The document name of the question: 746 bytes of room. */
+    BoxHook hook(IDNO);
+    EXPECT_EQ(ConfirmSaveChanges(owner, SAVE_COMMAND, ("x" + Repeated(c, 400)).c_str(), name.c_str()),
+              IDNO);
+    ASSERT_EQ(hook.seen.size(), 1u);
+    EXPECT_EQ(hook.seen[0].text, "Save current changes in x" + Repeated(c, 372) + "?");
 }
 
 TEST_F(Reports, ErrorReportBoxWithAndWithoutIdentity)

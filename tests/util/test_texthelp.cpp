@@ -8,6 +8,7 @@
 #include <string.h>
 #include <string>
 #include <vector>
+#include "dbcstest.h"
 #include "testwin.h"
 #include "util/texthelp.h"
 
@@ -263,6 +264,84 @@ TEST(TextHelpers, FillRandomBytesWithANegativeCountWritesNothing)
     ModelFill(tick, 0, &after);
     EXPECT_EQ(buffer, std::vector<BYTE>(CANARY_BYTES, CANARY));
     EXPECT_EQ(next, after.Draw());
+}
+
+/* In single-byte text, under any code page, the cuts are lstrcpynA's and
+ * a plain terminator's; the bytes given end at a no-access page, so a
+ * read past them faults. */
+TEST(TextHelpers, CutsAtAByteCountAsLstrcpynDoes)
+{
+    static const char *const texts[] = { "", "a", "abcdef", "ab\\c@" };
+
+    for (const char *text : texts)
+        for (int limit = 0; limit <= 8; limit++)
+        {
+            const std::string whole = text;
+            GuardedBlock bytes(whole.size());
+            memcpy(bytes.data, whole.data(), whole.size());
+            int expected = limit < (int)whole.size() ? limit : (int)whole.size();
+            EXPECT_EQ(WholeCharacterLength((const char *)bytes.data, (int)whole.size(), limit),
+                      expected) << text << " " << limit;
+
+            char copy[16], model[16];
+            memset(copy, '#', sizeof(copy));
+            memset(model, '#', sizeof(model));
+            CopyWholeCharacters(copy, text, limit + 1);
+            lstrcpynA(model, text, limit + 1);
+            EXPECT_EQ(memcmp(copy, model, sizeof(copy)), 0) << text << " " << limit;
+
+            char cut[16];
+            lstrcpyA(cut, text);
+            EXPECT_EQ(CutTextToLength(cut, limit), (int)strlen(model)) << text << " " << limit;
+            EXPECT_STREQ(cut, model) << text << " " << limit;
+        }
+}
+
+/* Under a double-byte code page a cut that would fall between a lead byte
+ * and its trail byte comes one byte earlier; a lead byte that ends the
+ * bytes given counts alone, and nothing past them is read. */
+TEST(TextHelpers, DoubleByteCutsKeepCharactersWhole)
+{
+    REQUIRE_DOUBLE_BYTE_SAMPLE(sample);
+    const std::string c = sample->character;
+    static const struct { const char *pattern; int limit; const char *kept; } cases[] = {
+        /* C stands for the sample character, two bytes. */
+        { "aCb", 0, "" }, { "aCb", 1, "a" }, { "aCb", 2, "a" }, { "aCb", 3, "aC" },
+        { "aCb", 4, "aCb" }, { "aCb", 9, "aCb" },
+        { "CC", 1, "" }, { "CC", 2, "C" }, { "CC", 3, "C" }, { "CC", 4, "CC" },
+        { "C\\C", 3, "C\\" }, { "C\\C", 4, "C\\" },
+    };
+    auto expand = [&](const char *pattern) {
+        std::string text;
+        for (const char *p = pattern; *p; p++)
+            text += *p == 'C' ? c : std::string(1, *p);
+        return text;
+    };
+
+    for (const auto &k : cases)
+    {
+        const std::string text = expand(k.pattern), kept = expand(k.kept);
+        GuardedBlock bytes(text.size());
+        memcpy(bytes.data, text.data(), text.size());
+        EXPECT_EQ(WholeCharacterLength((const char *)bytes.data, (int)text.size(), k.limit),
+                  (int)kept.size()) << k.pattern << " " << k.limit;
+
+        char copy[16];
+        memset(copy, '#', sizeof(copy));
+        CopyWholeCharacters(copy, text.c_str(), k.limit + 1);
+        EXPECT_EQ(std::string(copy), kept) << k.pattern << " " << k.limit;
+        EXPECT_EQ(copy[k.limit + 1], '#') << "written past the size";
+
+        char cut[16];
+        lstrcpyA(cut, text.c_str());
+        EXPECT_EQ(CutTextToLength(cut, k.limit), (int)kept.size()) << k.pattern;
+        EXPECT_EQ(std::string(cut), kept) << k.pattern << " " << k.limit;
+    }
+
+    /* The lead byte alone at the end of the bytes given. */
+    GuardedBlock lead(1);
+    lead.data[0] = (BYTE)c[0];
+    EXPECT_EQ(WholeCharacterLength((const char *)lead.data, 1, 5), 1);
 }
 
 /* A window that records the private messages it receives. */
