@@ -95,25 +95,29 @@ void FoldCrcBlocks(int width, unsigned long initial, const unsigned char *data,
 {
     const FoldConstants &constants = width == CRC16_WIDTH ? Crc16Fold : Crc32Fold;
     const __m128i reverse = _mm_set_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
-    __m128i lane[LANES];
 
-    /* The initial register meets the first bytes, at the top. */
+    /* The initial register meets the first bytes, at the top. Four named
+     * registers, not an array, so that they stay in XMM registers: with
+     * the multiplier, the byte order and two products, 8 in all. */
     const __m128i start = _mm_set_epi32((int)(initial << (CRC32_WIDTH - width)), 0, 0, 0);
-    for (int i = 0; i < LANES; i++)
-        lane[i] = LoadBlock(data + i * CRC_FOLD_BLOCK, reverse);
-    lane[0] = _mm_xor_si128(lane[0], start);
+    __m128i lane0 = _mm_xor_si128(LoadBlock(data, reverse), start);
+    __m128i lane1 = LoadBlock(data + CRC_FOLD_BLOCK, reverse);
+    __m128i lane2 = LoadBlock(data + 2 * CRC_FOLD_BLOCK, reverse);
+    __m128i lane3 = LoadBlock(data + 3 * CRC_FOLD_BLOCK, reverse);
     data += LANES * CRC_FOLD_BLOCK;
     blocks -= LANES;
 
     const __m128i acrossLanes = StepOf(constants.lanes);
     for (; blocks >= LANES; blocks -= LANES, data += LANES * CRC_FOLD_BLOCK)
-        for (int i = 0; i < LANES; i++)
-            lane[i] = Fold(lane[i], acrossLanes, LoadBlock(data + i * CRC_FOLD_BLOCK, reverse));
+    {
+        lane0 = Fold(lane0, acrossLanes, LoadBlock(data, reverse));
+        lane1 = Fold(lane1, acrossLanes, LoadBlock(data + CRC_FOLD_BLOCK, reverse));
+        lane2 = Fold(lane2, acrossLanes, LoadBlock(data + 2 * CRC_FOLD_BLOCK, reverse));
+        lane3 = Fold(lane3, acrossLanes, LoadBlock(data + 3 * CRC_FOLD_BLOCK, reverse));
+    }
 
     const __m128i oneBlock = StepOf(constants.block);
-    __m128i value = lane[0];
-    for (int i = 1; i < LANES; i++)
-        value = Fold(value, oneBlock, lane[i]);
+    __m128i value = Fold(Fold(Fold(lane0, oneBlock, lane1), oneBlock, lane2), oneBlock, lane3);
     for (; blocks; blocks--, data += CRC_FOLD_BLOCK)
         value = Fold(value, oneBlock, LoadBlock(data, reverse));
 
