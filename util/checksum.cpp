@@ -156,22 +156,25 @@ static const BYTE *FoldLongRun(int width, DWORD initial, const BYTE **bytes, DWO
     return remainder;
 }
 
-WORD ComputeCrc16(WORD initial, const void *data, DWORD count)
+/* A check of either width: its long run folded where the process folds,
+ * the rest through its tables. */
+template <typename Register, Register TableCrc(Register, const void *, DWORD)>
+static inline Register ComputeCrc(int width, Register initial, const void *data, DWORD count)
 {
     const BYTE *bytes = (const BYTE *)data;
     BYTE remainder[CRC_FOLD_BLOCK];
 
-    if (FoldLongRun(CRC16_WIDTH, initial, &bytes, &count, remainder))
-        initial = TableCrc16(0, remainder, CRC_FOLD_BLOCK);
-    return TableCrc16(initial, bytes, count);
+    if (FoldLongRun(width, initial, &bytes, &count, remainder))
+        initial = TableCrc(0, remainder, CRC_FOLD_BLOCK);
+    return TableCrc(initial, bytes, count);
+}
+
+WORD ComputeCrc16(WORD initial, const void *data, DWORD count)
+{
+    return ComputeCrc<WORD, TableCrc16>(CRC16_WIDTH, initial, data, count);
 }
 
 DWORD ComputeCrc32(DWORD initial, const void *data, DWORD count)
 {
-    const BYTE *bytes = (const BYTE *)data;
-    BYTE remainder[CRC_FOLD_BLOCK];
-
-    if (FoldLongRun(CRC32_WIDTH, initial, &bytes, &count, remainder))
-        initial = TableCrc32(0, remainder, CRC_FOLD_BLOCK);
-    return TableCrc32(initial, bytes, count);
+    return ComputeCrc<DWORD, TableCrc32>(CRC32_WIDTH, initial, data, count);
 }
