@@ -1,8 +1,12 @@
 /* The 16-bit and 32-bit checks. Their tables are made by the compiler from
  * the polynomials and kept as read-only data, so a call builds nothing and
- * changes nothing shared: any thread may call at any time. Long blocks go
- * eight bytes a step through eight tables (slicing-by-8). */
+ * changes nothing shared but the process's path choice, which every
+ * thread makes alike: any thread may call at any time. Blocks go eight
+ * bytes a step through eight tables (slicing-by-8); where the process
+ * folds with carry-less multiply, long blocks go 16 bytes a step through
+ * crcfold.cpp and only their last 16 to 31 bytes through the tables. */
 #include "checksum.h"
+#include "internal/crcfold.h"
 
 #define CRC_TABLE_SIZE 256
 #define CRC_SLICES     8   /* bytes a step, and tables per width */
@@ -79,7 +83,7 @@ static inline DWORD ByteOf(DWORD value, int n)
     return (value >> (n * BITS_PER_BYTE)) & BYTE_MASK;
 }
 
-WORD ComputeCrc16(WORD initial, const void *data, DWORD count)
+static WORD TableCrc16(WORD initial, const void *data, DWORD count)
 {
     const WORD (*table)[CRC_TABLE_SIZE] = Crc16Tables.slice;
     const BYTE *bytes = (const BYTE *)data;
@@ -101,7 +105,7 @@ WORD ComputeCrc16(WORD initial, const void *data, DWORD count)
     return (WORD)crc;
 }
 
-DWORD ComputeCrc32(DWORD initial, const void *data, DWORD count)
+static DWORD TableCrc32(DWORD initial, const void *data, DWORD count)
 {
     const int topByteShift = CRC32_WIDTH - BITS_PER_BYTE;
     const DWORD (*table)[CRC_TABLE_SIZE] = Crc32Tables.slice;
@@ -124,4 +128,53 @@ DWORD ComputeCrc32(DWORD initial, const void *data, DWORD count)
     for (; count; count--)
         crc = (crc << BITS_PER_BYTE) ^ table[0][(crc >> topByteShift) ^ *bytes++];
     return crc;
+}
+
+/* The path choice is stored once it is made; threads that meet an
+ * unmade choice make the same one and store the same value. */
+static BOOL FoldsLongBlocks(void)
+{
+    LONG path = CrcPath;
+    if (!path)
+        CrcPath = path = ChooseCrcPath();
+    return path == CRC_PATH_FOLDING;
+}
+
+/* The whole blocks of a long run folded: the run's check from `initial`
+ * is then the check of the 16 bytes returned, from 0, followed by the
+ * `*count` bytes left at `*bytes`. NULL, with nothing moved, for a
+ * short run or where the process does not fold. */
+static const BYTE *FoldLongRun(int width, DWORD initial, const BYTE **bytes, DWORD *count,
+                               BYTE remainder[CRC_FOLD_BLOCK])
+{
+    if (*count < CRC_FOLD_MINIMUM || !FoldsLongBlocks())
+        return NULL;
+    DWORD blocks = *count / CRC_FOLD_BLOCK;
+    FoldCrcBlocks(width, initial, *bytes, blocks, remainder);
+    *bytes += blocks * CRC_FOLD_BLOCK;
+    *count -= blocks * CRC_FOLD_BLOCK;
+    return remainder;
+}
+
+/* A check of either width: its long run folded where the process folds,
+ * the rest through its tables. */
+template <typename Register, Register TableCrc(Register, const void *, DWORD)>
+static inline Register ComputeCrc(int width, Register initial, const void *data, DWORD count)
+{
+    const BYTE *bytes = (const BYTE *)data;
+    BYTE remainder[CRC_FOLD_BLOCK];
+
+    if (FoldLongRun(width, initial, &bytes, &count, remainder))
+        initial = TableCrc(0, remainder, CRC_FOLD_BLOCK);
+    return TableCrc(initial, bytes, count);
+}
+
+WORD ComputeCrc16(WORD initial, const void *data, DWORD count)
+{
+    return ComputeCrc<WORD, TableCrc16>(CRC16_WIDTH, initial, data, count);
+}
+
+DWORD ComputeCrc32(DWORD initial, const void *data, DWORD count)
+{
+    return ComputeCrc<DWORD, TableCrc32>(CRC32_WIDTH, initial, data, count);
 }

@@ -4,7 +4,10 @@
 # then find_package), once with the library's sources as a sub-folder.
 # Each time it runs the consumer under Wine and compares what it prints,
 # and checks that a program using the checksums alone imports nothing of
-# the shell, COM, the spooler or the multimedia library.
+# the shell, COM, the spooler or the multimedia library, and gets the same
+# checks on the path the processor allows; the 32-bit one also under
+# qemu's user-mode emulator as a Pentium III (SSE, but neither SSE2 nor
+# carry-less multiply), where it must take the tables.
 # Usage: check_consumer.sh BUILD_DIR SOURCE_DIR TOOLCHAIN_FILE OBJDUMP WORK_DIR
 set -eu
 build=$1 source=$2 toolchain=$3 objdump=$4 work=$5
@@ -17,7 +20,18 @@ hex 1
 os named
 chooser dialog present
 caught thrown typed"
+crc_expected="crc32 0376E6E7
+long EB6C81B1"
 fail=0
+
+# The checksums' path on this processor: folding where it has carry-less
+# multiply, SSSE3 and SSE2 (Wine saves the XMM registers).
+native_path=tables
+if grep -qw pclmulqdq /proc/cpuinfo && grep -qw ssse3 /proc/cpuinfo && grep -qw sse2 /proc/cpuinfo; then
+    native_path=folding
+fi
+case "$objdump" in *i686*) emulate_old_processor=$(command -v qemu-i386-static || true) ;;
+                   *) emulate_old_processor= ;; esac
 
 rm -rf "$work"
 mkdir -p "$work"
@@ -56,6 +70,26 @@ check_build() {   # name, extra configure arguments...
         echo "FAIL: $name: a program using the checksums alone imports $dlls"; fail=1
     else
         echo "ok: $name: the checksums alone import $dlls"
+    fi
+    check_crc_only "$name" "$dir" "$TARNELL_WINE" "$native_path"
+    if [ -n "$emulate_old_processor" ]; then
+        # Wine's loader would start the program again outside the
+        # emulator; WINELOADERNOEXEC keeps it inside.
+        printf '#!/bin/sh\nWINELOADERNOEXEC=1 exec %s -cpu pentium3 %s "$@"\n' \
+            "$emulate_old_processor" "$TARNELL_WINE" >"$work/wine-pentium3"
+        chmod +x "$work/wine-pentium3"
+        check_crc_only "$name on a Pentium III" "$dir" "$work/wine-pentium3" tables
+    fi
+}
+
+check_crc_only() {   # name, build folder, Wine loader, expected path
+    output=$(TARNELL_WINE=$3 sh "$source/tests/wine/wine-run.sh" "$2/crc_only.exe" | tr -d '\r')
+    if [ "$output" = "$crc_expected
+path $4" ]; then
+        echo "ok: $1: the checksums alone give their results on the $4 path"
+    else
+        echo "FAIL: $1: the checksums alone printed, where the $4 path was due:"; echo "$output"
+        fail=1
     fi
 }
 

@@ -2,13 +2,18 @@
  * first entries, processing in pieces, agreement with Debian's
  * python3-crcmod on random blocks (crc_vectors.txt, written at build time
  * by crc_vectors.py), and with a bit-at-a-time reference at every length,
- * alignment and cut where eight-byte steps could go wrong. Also a
- * benchmark beside boost::crc_optimal, the byte-wise table-driven
- * implementation of Debian's Boost headers. */
+ * alignment and cut where eight-byte or 16-byte steps could go wrong, on
+ * the table path and, where the processor folds, on the folding path.
+ * The choice of path: tables where the system reports no SSE, the same
+ * choice made by threads that meet it together. Also a benchmark beside
+ * boost::crc_optimal, the byte-wise table-driven implementation of
+ * Debian's Boost headers, and a plain read of the same bytes. */
 #include <gtest/gtest.h>
 #include <algorithm>
+#include <cpuid.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <string>
 #include <vector>
 #include <boost/crc.hpp>
@@ -111,25 +116,52 @@ static std::vector<BYTE> RandomBlock(size_t size, unsigned seed)
     return block;
 }
 
-/* Both checks of a block, in two pieces cut at `cut` (0: in one), from
- * every initial value, against the bit-at-a-time reference. */
-static void ExpectBitwiseResults(const BYTE *data, DWORD count, DWORD cut, const std::string &what)
+/* The paths this process can take: the tables always, the folding where
+ * the processor and the system allow it. */
+static std::vector<LONG> PathsHere()
 {
-    for (WORD initial : initials16)
-        EXPECT_EQ(ComputeCrc16(ComputeCrc16(initial, data, cut), data + cut, count - cut),
-                  (BitwiseCrc<WORD, 16>(initial, CRC16_POLYNOMIAL, data, count)))
-            << what << ", initial " << initial;
-    for (DWORD initial : initials32)
-        EXPECT_EQ(ComputeCrc32(ComputeCrc32(initial, data, cut), data + cut, count - cut),
-                  (BitwiseCrc<DWORD, 32>(initial, CRC32_POLYNOMIAL, data, count)))
-            << what << ", initial " << initial;
+    std::vector<LONG> paths = { CRC_PATH_TABLES };
+    if (ChooseCrcPath() == CRC_PATH_FOLDING)
+        paths.push_back(CRC_PATH_FOLDING);
+    return paths;
 }
 
-/* Every split into byte-wise head, eight-byte steps and byte-wise tail:
- * every length to 64, and long blocks of lengths not a multiple of 8. */
-TEST(Checksums, EveryLengthToSixtyFourAndOddLongOnesAtEveryAlignmentMatchBitwise)
+/* Both checks of a block, in two pieces cut at `cut` (0: in one), from
+ * every initial value, on every path, against the bit-at-a-time
+ * reference. */
+static void ExpectBitwiseResults(const BYTE *data, DWORD count, DWORD cut, const std::string &what)
 {
-    const DWORD longest = 100003, everyUpTo = 64, alignments = 8;
+    const std::vector<LONG> paths = PathsHere();
+    const LONG chosen = CrcPath;
+    for (WORD initial : initials16)
+    {
+        WORD expected = BitwiseCrc<WORD, 16>(initial, CRC16_POLYNOMIAL, data, count);
+        for (LONG path : paths)
+        {
+            CrcPath = path;
+            EXPECT_EQ(ComputeCrc16(ComputeCrc16(initial, data, cut), data + cut, count - cut),
+                      expected) << what << ", initial " << initial << ", path " << path;
+        }
+    }
+    for (DWORD initial : initials32)
+    {
+        DWORD expected = BitwiseCrc<DWORD, 32>(initial, CRC32_POLYNOMIAL, data, count);
+        for (LONG path : paths)
+        {
+            CrcPath = path;
+            EXPECT_EQ(ComputeCrc32(ComputeCrc32(initial, data, cut), data + cut, count - cut),
+                      expected) << what << ", initial " << initial << ", path " << path;
+        }
+    }
+    CrcPath = chosen;
+}
+
+/* Every split into byte-wise head, eight-byte or 16-byte steps and tail:
+ * every length to 300, and long blocks of lengths that no step divides,
+ * at every offset from a 16-byte boundary. */
+TEST(Checksums, EveryLengthToThreeHundredAndOddLongOnesAtEveryAlignmentMatchBitwise)
+{
+    const DWORD longest = 100003, everyUpTo = 300, alignments = 16;
     std::vector<DWORD> lengths = { 4099, 65535, longest };
     for (DWORD length = 0; length <= everyUpTo; length++)
         lengths.push_back(length);
@@ -142,11 +174,103 @@ TEST(Checksums, EveryLengthToSixtyFourAndOddLongOnesAtEveryAlignmentMatchBitwise
                                                               " length " + std::to_string(length));
 }
 
-TEST(Checksums, ChainAcrossACutAtEveryOffsetOfAHundredBytes)
+/* Pieces on both sides of the cut run long enough to fold, or not. */
+TEST(Checksums, ChainAcrossACutAtEveryOffsetOfThreeHundredBytes)
 {
-    std::vector<BYTE> block = RandomBlock(100, 16);
+    std::vector<BYTE> block = RandomBlock(300, 16);
     for (DWORD cut = 0; cut <= block.size(); cut++)
         ExpectBitwiseResults(block.data(), (DWORD)block.size(), cut, "cut " + std::to_string(cut));
+}
+
+/* What the processor says through the compiler's own CPUID helper:
+ * carry-less multiply, SSSE3 and SSE2. */
+static bool ProcessorFolds()
+{
+    unsigned int eax, ebx, ecx, edx;
+    return __get_cpuid(1, &eax, &ebx, &ecx, &edx) && (ecx & bit_PCLMUL) && (ecx & bit_SSSE3) &&
+           (edx & bit_SSE2);
+}
+
+static DWORD askedFeature;
+static BOOL systemAnswer;
+
+static BOOL WINAPI StandInFeatureQuery(DWORD feature)
+{
+    askedFeature = feature;
+    return systemAnswer;
+}
+
+TEST(ChecksumPath, TablesWhereTheSystemReportsNoSseAndFoldingOnlyWhereTheProcessorCan)
+{
+    static const struct { BOOL systemReportsSse; bool folds; } cases[] = {
+        { FALSE, false },
+        { TRUE, true },   /* where the processor folds */
+    };
+    const PROCESSOR_FEATURE_ROUTINE system = ProcessorFeatureRoutine;
+    for (const auto &c : cases)
+    {
+        ProcessorFeatureRoutine = StandInFeatureQuery;
+        systemAnswer = c.systemReportsSse;
+        askedFeature = 0;
+        LONG path = ChooseCrcPath();
+        ProcessorFeatureRoutine = system;
+
+        bool folds = c.folds && ProcessorFolds();
+        EXPECT_EQ(path, folds ? CRC_PATH_FOLDING : CRC_PATH_TABLES) << c.systemReportsSse;
+        if (ProcessorFolds())
+        {
+            EXPECT_EQ(askedFeature, (DWORD)PF_XMMI_INSTRUCTIONS_AVAILABLE);
+        }
+    }
+    /* The real system: Wine saves the XMM registers. */
+    EXPECT_EQ(ChooseCrcPath(), ProcessorFolds() ? CRC_PATH_FOLDING : CRC_PATH_TABLES);
+    printf("[ path     ] %s\n", ChooseCrcPath() == CRC_PATH_FOLDING ? "folding" : "tables");
+}
+
+struct ChecksumRun
+{
+    const BYTE *data;
+    DWORD count;
+    WORD crc16;
+    DWORD crc32;
+};
+
+static DWORD WINAPI RunChecksums(LPVOID parameter)
+{
+    ChecksumRun *run = (ChecksumRun *)parameter;
+    run->crc32 = ComputeCrc32(0xFFFFFFFF, run->data, run->count);
+    run->crc16 = ComputeCrc16(0xFFFF, run->data, run->count);
+    return 0;
+}
+
+/* Threads that all meet the choice unmade store the same path and get
+ * the table path's results. */
+TEST(ChecksumPath, ThreadsThatMakeTheChoiceTogetherAgree)
+{
+    const DWORD size = 256 * 1024 + 5;
+    const int threadCount = 4;
+    std::vector<BYTE> block = RandomBlock(size, 22);
+    const LONG chosen = ChooseCrcPath();
+
+    CrcPath = CRC_PATH_TABLES;
+    WORD expected16 = ComputeCrc16(0xFFFF, block.data(), size);
+    DWORD expected32 = ComputeCrc32(0xFFFFFFFF, block.data(), size);
+
+    CrcPath = 0;
+    std::vector<ChecksumRun> runs(threadCount, ChecksumRun{ block.data(), size, 0, 0 });
+    std::vector<HANDLE> threads;
+    for (ChecksumRun &run : runs)
+        threads.push_back(CreateThread(NULL, 0, RunChecksums, &run, 0, NULL));
+    ASSERT_EQ(WaitForMultipleObjects(threadCount, threads.data(), TRUE, TestTimeout()),
+              WAIT_OBJECT_0);
+    for (HANDLE thread : threads)
+        CloseHandle(thread);
+    for (const ChecksumRun &run : runs)
+    {
+        EXPECT_EQ(run.crc16, expected16);
+        EXPECT_EQ(run.crc32, expected32);
+    }
+    EXPECT_EQ(CrcPath, chosen);
 }
 
 struct CrcVector
@@ -249,7 +373,43 @@ static double SecondsPerCall(Routine routine, int calls, volatile DWORD *sink)
     return best;
 }
 
-TEST(ChecksumBenchmark, ThroughputAndCallCostBesideBoost)
+/* The plain read that the checks are measured against: the block's
+ * 32-bit words summed, a load and an add each. */
+static DWORD SumOfWords(DWORD sum, const BYTE *data, DWORD count)
+{
+    for (DWORD i = 0; i + sizeof(DWORD) <= count; i += sizeof(DWORD))
+    {
+        DWORD word;
+        memcpy(&word, data + i, sizeof(word));
+        sum += word;
+    }
+    return sum;
+}
+
+/* A check's figures at one size: this process's path, the tables alone
+ * (the path of every other processor), Boost and the plain read, each
+ * shown as seconds a call. */
+struct CheckFigures
+{
+    double ours, tables, boost, read;
+};
+
+template <typename Ours, typename Boost>
+static CheckFigures MeasureCheck(Ours ours, Boost boost, const BYTE *data, DWORD size, int calls,
+                                 volatile DWORD *sink)
+{
+    CheckFigures f;
+    const LONG chosen = CrcPath;
+    f.ours = SecondsPerCall([&](DWORD crc) { return ours(crc, data, size); }, calls, sink);
+    CrcPath = CRC_PATH_TABLES;
+    f.tables = SecondsPerCall([&](DWORD crc) { return ours(crc, data, size); }, calls, sink);
+    CrcPath = chosen;
+    f.boost = SecondsPerCall([&](DWORD crc) { return boost(crc, data, size); }, calls, sink);
+    f.read = SecondsPerCall([&](DWORD sum) { return SumOfWords(sum, data, size); }, calls, sink);
+    return f;
+}
+
+TEST(ChecksumBenchmark, ThroughputAndCallCostBesideBoostAndAPlainRead)
 {
     const DWORD large = 1024 * 1024, shownAsThroughput = 64 * 1024;
     std::vector<BYTE> block = RandomBlock(large, 10);
@@ -259,6 +419,11 @@ TEST(ChecksumBenchmark, ThroughputAndCallCostBesideBoost)
     /* The benchmark compares like with like. */
     ASSERT_EQ(ComputeCrc16(0xFFFF, data, large), BoostCrc16Of(0xFFFF, data, large));
     ASSERT_EQ(ComputeCrc32(0xFFFFFFFF, data, large), BoostCrc32Of(0xFFFFFFFF, data, large));
+    if (!CrcPath)
+        CrcPath = ChooseCrcPath();
+    printf("[ bench    ] checksum path of this process: %s, %d-bit code\n",
+           CrcPath == CRC_PATH_FOLDING ? "carry-less multiply folding" : "tables",
+           (int)(8 * sizeof(void *)));
 
     /* Rounds of a millisecond or more: the clock's resolution drops out. */
     static const struct { const char *name; DWORD size; int calls; } sizes[] = {
@@ -267,32 +432,36 @@ TEST(ChecksumBenchmark, ThroughputAndCallCostBesideBoost)
         { "16 B  ", 16, 200000 },
         { "1 B   ", 1, 1000000 },
     };
+    auto crc32 = [](DWORD crc, const BYTE *at, DWORD n) { return ComputeCrc32(crc, at, n); };
+    auto boost32 = [](DWORD crc, const BYTE *at, DWORD n) { return BoostCrc32Of(crc, at, n); };
+    auto crc16 = [](DWORD crc, const BYTE *at, DWORD n) {
+        return (DWORD)ComputeCrc16((WORD)crc, at, n);
+    };
+    auto boost16 = [](DWORD crc, const BYTE *at, DWORD n) {
+        return (DWORD)BoostCrc16Of((WORD)crc, at, n);
+    };
     for (const auto &s : sizes)
     {
-        const DWORD size = s.size;
-        struct { const char *routine; double ours, boost; } figures[] = {
-            { "ComputeCrc32",
-              SecondsPerCall([&](DWORD crc) { return ComputeCrc32(crc, data, size); },
-                             s.calls, &sink),
-              SecondsPerCall([&](DWORD crc) { return BoostCrc32Of(crc, data, size); },
-                             s.calls, &sink) },
-            { "ComputeCrc16",
-              SecondsPerCall([&](DWORD crc) { return (DWORD)ComputeCrc16((WORD)crc, data, size); },
-                             s.calls, &sink),
-              SecondsPerCall([&](DWORD crc) { return (DWORD)BoostCrc16Of((WORD)crc, data, size); },
-                             s.calls, &sink) },
+        struct { const char *routine; CheckFigures f; } checks[] = {
+            { "ComputeCrc32", MeasureCheck(crc32, boost32, data, s.size, s.calls, &sink) },
+            { "ComputeCrc16", MeasureCheck(crc16, boost16, data, s.size, s.calls, &sink) },
         };
-        for (const auto &f : figures)
+        for (const auto &c : checks)
         {
-            if (size >= shownAsThroughput)
-                printf("[ bench    ] %s %s: %8.1f MB/s, boost::crc_optimal %8.1f MB/s, "
-                       "time ratio ours/boost %.2f\n",
-                       f.routine, s.name, size / f.ours / 1e6, size / f.boost / 1e6,
-                       f.ours / f.boost);
+            const CheckFigures &f = c.f;
+            if (s.size >= shownAsThroughput)
+                printf("[ bench    ] %s %s: %8.1f MB/s; tables %8.1f, boost::crc_optimal %7.1f, "
+                       "plain read %8.1f MB/s",
+                       c.routine, s.name, s.size / f.ours / 1e6, s.size / f.tables / 1e6,
+                       s.size / f.boost / 1e6, s.size / f.read / 1e6);
             else
-                printf("[ bench    ] %s %s: %8.1f ns a call, boost::crc_optimal %8.1f ns a call, "
-                       "time ratio ours/boost %.2f\n",
-                       f.routine, s.name, f.ours * 1e9, f.boost * 1e9, f.ours / f.boost);
+                printf("[ bench    ] %s %s: %8.1f ns a call; tables %6.1f, boost::crc_optimal %6.1f, "
+                       "plain read %6.1f ns",
+                       c.routine, s.name, f.ours * 1e9, f.tables * 1e9, f.boost * 1e9,
+                       f.read * 1e9);
+            /* Speed-ups: how many times the other's time ours takes less. */
+            printf("; ours x%.2f tables, x%.2f boost, x%.2f plain read\n", f.tables / f.ours,
+                   f.boost / f.ours, f.read / f.ours);
         }
     }
 }
