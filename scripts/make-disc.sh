@@ -2,8 +2,7 @@
 # Makes the image of an install disc, verified and reproducible:
 #   ./scripts/make-disc.sh [--installer DIR] [--label TEXT] [--output FILE]
 #       [--product WORD] [--version A.B.C] [--company TEXT] [--copyright TEXT]
-#       [--splash PICTURE] [--icon PICTURE] [--languages LIST]
-#       [--language-file CODE=FILE]... [--previews DIR]
+#       [--splash PICTURE] [--icon PICTURE] [--previews DIR]
 # Sets up the machine and checks every argument; then configures and
 # builds the launcher of the given brand with CMake (preset "disc", in
 # build/disc) and has disc/make_image.py write the image with xorriso,
@@ -18,8 +17,7 @@ make_image=("/usr/bin/python3" "$root/disc/make_image.py")
 brand_options=(product version company copyright splash icon)
 usage="usage: make-disc.sh [--installer DIR] [--label TEXT] [--output FILE]
                    [--product WORD] [--version A.B.C] [--company TEXT] [--copyright TEXT]
-                   [--splash PICTURE] [--icon PICTURE] [--languages LIST]
-                   [--language-file CODE=FILE]... [--previews DIR]"
+                   [--splash PICTURE] [--icon PICTURE] [--previews DIR]"
 
 refuse() {
     echo "make-disc: refused: $1" >&2
@@ -32,7 +30,6 @@ misused() {
 }
 
 declare -A given=()
-language_files=()
 while [ $# -gt 0 ]; do
     case $1 in
         -h|--help) echo "$usage"; exit 0 ;;
@@ -44,15 +41,6 @@ while [ $# -gt 0 ]; do
     case $option in
         --installer|--label|--output|--previews|--product|--version|--company|--copyright|--splash|--icon)
             given[${option#--}]=$value ;;
-        --languages) given[languages]=$value ;;
-        --language-file)
-            # A language's own texts; the file is named from where the
-            # command was given.
-            code=${value%%=*}
-            if [ "$code" != "$value" ]; then
-                value="$code=$(realpath -ms -- "${value#*=}")"
-            fi
-            language_files+=("$value") ;;
         *) misused "no such option: $option" ;;
     esac
 done
@@ -82,10 +70,6 @@ for name in "${brand_options[@]}"; do
         settings+=("-D$variable=${given[$name]}")
     fi
 done
-# The languages are checked by the brand tool, as the other settings.
-settings+=("-DTARNELL_LANGUAGES=${given[languages]:-}")
-files_list=$(IFS=';'; echo "${language_files[*]}")
-settings+=("-DTARNELL_LANGUAGE_FILES=$files_list")
 refused="$build/brand/tarnell/refused.txt"
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
@@ -114,20 +98,12 @@ for name in splash icon; do
     fi
 done
 
-# The previews, and the splash with each carried language's buttons.
 if has previews; then
-    previews=(splash.png splash-after-colour-change.png icon.png)
-    buttons="$build/brand/tarnell/buttons.txt"
-    if [ -f "$buttons" ]; then
-        while IFS=$'\t' read -r code _ || [ -n "$code" ]; do
-            [ -z "$code" ] || previews+=("splash-$code.png")
-        done <"$buttons"
-    fi
     mkdir -p -- "${given[previews]}"
-    for preview in "${previews[@]}"; do
+    for preview in splash.png splash-after-colour-change.png icon.png; do
         cp -- "$build/brand/tarnell/previews/$preview" "${given[previews]}/$preview"
     done
-    echo "previews: ${given[previews]}: ${previews[*]}"
+    echo "previews: ${given[previews]}: splash.png, splash-after-colour-change.png, icon.png"
 fi
 
 # The image is named after the product word: lower case without accents,
