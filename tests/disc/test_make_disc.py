@@ -345,11 +345,12 @@ class MakeDiscCommand(unittest.TestCase):
         for options, refusal in ((["--languages", "de,el"], "--languages: refused: Greek (el)"),
                                  (["--languages", "de", "--language-file", f"de={own}"],
                                   "--language-file de dont-install: refused: the text is 100 pixels wide")):
-            result = subprocess.run(["/usr/bin/python3", MAKE_DISC, "--installer", self.installer(),
-                                     *options, "--output", self.output], capture_output=True, text=True)
-            self.assertEqual(result.returncode, 1)
-            self.assertIn(refusal, " ".join(result.stderr.split()))
-            self.assertEqual(os.listdir(os.path.dirname(self.output)), [])
+            with self.subTest(options=options):
+                result = self.command(*options, "--output", os.path.join(self.output, "de.iso"))
+                self.assertEqual(result.returncode, 1, result.stderr)
+                self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
+                self.assertIn(refusal, result.stderr)
+                self.assertEqual(os.listdir(self.output), ["kelmora.iso"])
 
 
 if __name__ == "__main__":
