@@ -24,8 +24,9 @@ import tempfile
 
 from discimage import Refusal
 from discimage.names import (AUTORUN_NAME, JOLIET_LABEL_LIMIT, LAUNCHER_NAME, SETUP_NAME,
-                             DiscFile, autorun_label, check_output, dos_name_warnings,
-                             map_label, scan_installer)
+                             DiscFile, autorun_label, check_capacity, check_output,
+                             dos_name_warnings, iso_tree_warnings, map_label, media_line,
+                             scan_installer, shown)
 from discimage.readback import verify_image
 from discimage.writer import image_epoch, write_image
 
@@ -36,7 +37,7 @@ def counted(number, word):
 
 def print_table(files):
     rows = [("path", "ISO 9660 name", "Joliet name", "size", "CRC-32")]
-    rows += [(f.source, f.iso_path, f.disc_path, str(f.size), f"{f.crc:08X}") for f in files]
+    rows += [(shown(f.source), f.iso_path, f.disc_path, str(f.size), f"{f.crc:08X}") for f in files]
     widths = [max(len(row[i]) for row in rows) for i in range(5)]
     for row in rows:
         print("  ".join(cell.rjust(width) if i == 3 else cell.ljust(width)
@@ -67,7 +68,7 @@ def check(arguments):
     if arguments.label is not None:
         map_label(arguments.label)
     if arguments.installer is not None:
-        scan_installer(arguments.installer)
+        check_capacity(*scan_installer(arguments.installer))
     if arguments.output is not None:
         check_output(os.path.abspath(arguments.output), arguments.installer)
 
@@ -77,6 +78,7 @@ def make(arguments):
     epoch = image_epoch()
     installer = arguments.installer
     files, folders = scan_installer(installer)
+    check_capacity(files, folders)
     output = os.path.abspath(arguments.output)
     check_output(output, installer)
     for path, what in ((arguments.launcher, "launcher"), (arguments.autorun, "AUTORUN.INF")):
@@ -109,13 +111,17 @@ def make(arguments):
     warnings = dos_name_warnings(files, folders)
     for warning in warnings:
         print(f"warning: not an 8.3 name, Windows NT 3.51 sees it shortened: {warning}")
+    for warning in iso_tree_warnings(files, folders):
+        print(f"warning: {warning}")
+        warnings.append(warning)
     if len(label) > JOLIET_LABEL_LIMIT:
         print(f"warning: Windows shows the first {JOLIET_LABEL_LIMIT} characters of the label: "
               f"{label[:JOLIET_LABEL_LIMIT]}")
     total = sum(f.size for f in files)
     print(f"verified {counted(len(files), 'file')}, {counted(len(folders), 'folder')}, "
           f"{counted(total, 'byte')}; label {label}; {counted(len(warnings), 'warning')}; "
-          f"image {output} ({os.path.getsize(output)} bytes)")
+          f"image {shown(output)} ({os.path.getsize(output)} bytes)")
+    print(f"media: {media_line(os.path.getsize(output))}")
 
 
 def main():
@@ -130,5 +136,11 @@ if __name__ == "__main__":
         print(f"make-disc: refused: {refusal}", file=sys.stderr)
         sys.exit(1)
     except OSError as error:
-        print(f"make-disc: refused: {error.strerror}: {error.filename}", file=sys.stderr)
+        # A file gone during the run, a full disk, a folder that cannot be
+        # written: what failed, on which file.
+        print(f"make-disc: failed: {error.strerror or error}"
+              + (f": {shown(str(error.filename))}" if error.filename else ""), file=sys.stderr)
+        sys.exit(1)
+    except Exception as error:  # never a traceback for a publisher
+        print(f"make-disc: failed: {type(error).__name__}: {shown(str(error))}", file=sys.stderr)
         sys.exit(1)

@@ -179,3 +179,8 @@ if __name__ == "__main__":
     except Refusal as refusal:
         print(refusal, file=sys.stderr)
         sys.exit(1)
+    except OSError as error:
+        # A folder that cannot be written, a full disk, a language file gone.
+        print(f"make_brand: failed: {error.strerror or error}"
+              + (f": {error.filename}" if error.filename else ""), file=sys.stderr)
+        sys.exit(1)

@@ -27,6 +27,42 @@ LABEL_PATTERN = re.compile(r"^[A-Z0-9_]+$")
 LABEL_SEPARATORS = " -."
 DOS_NAME = re.compile(r"^[A-Z0-9_]{1,8}(\.[A-Z0-9_]{1,3})?$")
 DOS_FOLDER = re.compile(r"^[A-Z0-9_]{1,8}$")
+# What Windows 95 to XP cannot open, though Linux writes it and Joliet
+# holds it: characters the Win32 file functions refuse, device names
+# (CON.TXT opens the console, whatever its extension), and a final dot or
+# space, which Windows drops, so that the name leads to another file.
+WINDOWS_FORBIDDEN = '<>"|'
+DEVICE_NAMES = {"CON", "PRN", "AUX", "NUL", "CLOCK$"} | \
+    {f"{port}{n}" for port in ("COM", "LPT") for n in range(1, 10)}
+# The ISO 9660 tree that Windows NT 3.51 reads: folders 8 levels deep at
+# most (the root is the first) and paths of at most 255 characters.
+ISO_DEPTH_LIMIT = 8
+ISO_PATH_LIMIT = 255
+# What each medium holds, in 2048-byte sectors.
+MEDIA = [("650 MB CD-R", 333000), ("700 MB CD-R", 360000), ("4.7 GB DVD+R or DVD-R", 2295104)]
+SECTOR = 2048
+# The image's own records beside the files: system area, descriptors,
+# path tables, and a sector or two for each folder's directory.
+IMAGE_OVERHEAD_SECTORS = 64
+
+
+def shown(text):
+    """A name as a message can show it: bytes that are no text in the file
+    system's encoding as \\xNN, control characters and what cannot be
+    printed escaped, so that no message holds a raw newline."""
+    out = []
+    for c in text:
+        code = ord(c)
+        if 0xDC80 <= code <= 0xDCFF:
+            out.append(f"\\x{code - 0xDC00:02X}")
+        elif c == "\\":
+            out.append("\\\\")
+        elif not c.isprintable():
+            out.append(f"\\x{code:02X}" if code < 0x100 else
+                       f"\\u{code:04X}" if code < 0x10000 else f"\\U{code:08X}")
+        else:
+            out.append(c)
+    return "".join(out)
 
 
 def without_accents(text):
@@ -84,30 +120,46 @@ def inside(real_folder, real_path):
 
 
 def check_name(name, relative):
+    relative = shown(relative)
+    if any(0xDC80 <= ord(c) <= 0xDCFF for c in name):
+        raise Refusal("a name is no valid text in the file system's encoding (rename it)",
+                      relative)
+    if any(ord(c) > 0xFFFF for c in name):
+        raise Refusal("Joliet holds characters of UCS-2 only, and this one lies beyond it",
+                      relative)
     if len(name) > JOLIET_NAME_LIMIT:
         raise Refusal(f"a Joliet name holds at most {JOLIET_NAME_LIMIT} characters", relative)
     bad = [c for c in name if c in JOLIET_FORBIDDEN or ord(c) < 32]
     if bad:
-        raise Refusal(f"Joliet names may not hold {bad[0]!r}", relative)
+        raise Refusal(f"Joliet names may not hold '{shown(bad[0])}'", relative)
+    bad = [c for c in name if c in WINDOWS_FORBIDDEN]
+    if bad:
+        raise Refusal(f"Windows cannot open a name that holds {bad[0]!r}", relative)
+    if name.split(".")[0].upper().rstrip(" ") in DEVICE_NAMES:
+        raise Refusal("Windows takes this name for a device (CON, PRN, AUX, NUL, COM1 to "
+                      "COM9, LPT1 to LPT9, with any extension), not a file", relative)
+    if name.endswith((".", " ")):
+        raise Refusal("Windows drops a final dot or space from a name, so it would open "
+                      "another file or none", relative)
 
 
 def check_installer_root(folder):
     """The installer folder's own rules; returns its sorted entries and the
     name its Setup.exe has."""
     if not os.path.exists(folder):
-        raise Refusal("the installer folder does not exist", folder)
+        raise Refusal("the installer folder does not exist", shown(folder))
     if not os.path.isdir(folder):
-        raise Refusal("the installer is a file, not the folder that holds Setup.exe", folder)
+        raise Refusal("the installer is a file, not the folder that holds Setup.exe", shown(folder))
     entries = sorted(os.listdir(folder))
     if not entries:
-        raise Refusal("the installer folder is empty", folder)
+        raise Refusal("the installer folder is empty", shown(folder))
     setup = [e for e in entries if e.upper() == SETUP_NAME]
     if not setup or not os.path.isfile(os.path.join(folder, setup[0])):
-        raise Refusal("the installer folder has no Setup.exe at its root", folder)
+        raise Refusal("the installer folder has no Setup.exe at its root", shown(folder))
     for entry in entries:
         if entry.upper() in (AUTORUN_NAME, LAUNCHER_NAME):
             raise Refusal(f"the disc's own {entry.upper()} would be replaced by the installer's",
-                          os.path.join(folder, entry))
+                          shown(os.path.join(folder, entry)))
     return entries, setup[0]
 
 
@@ -128,27 +180,28 @@ def scan_installer(folder):
             check_name(name, relative)
             if name.upper() in seen:
                 raise Refusal("two names in one folder differ only in case, which Windows "
-                              "cannot hold", f"{seen[name.upper()]} and {relative}")
+                              "cannot hold", f"{shown(seen[name.upper()])} and {shown(relative)}")
             seen[name.upper()] = relative
             if name in dirs:
                 if os.path.islink(path):
                     raise Refusal("a link to a folder cannot go on the disc (put the folder "
-                                  "itself there)", relative)
+                                  "itself there)", shown(relative))
                 folders.append("/" + relative)
                 continue
             if os.path.islink(path):
                 if not inside(real_root, os.path.realpath(path)):
                     raise Refusal("a link points outside the installer folder",
-                                  f"{relative} -> {os.readlink(path)}")
+                                  f"{shown(relative)} -> {shown(os.readlink(path))}")
                 if not os.path.isfile(path):
-                    raise Refusal("a link points to no file", f"{relative} -> {os.readlink(path)}")
+                    raise Refusal("a link points to no file",
+                                  f"{shown(relative)} -> {shown(os.readlink(path))}")
             elif not stat.S_ISREG(os.lstat(path).st_mode):
-                raise Refusal("only files and folders can go on the disc", relative)
+                raise Refusal("only files and folders can go on the disc", shown(relative))
             disc_path = "/" + (SETUP_NAME if here == folder and name == setup else relative)
             disc_file = DiscFile(disc_path, path)
             if disc_file.size >= FILE_SIZE_LIMIT:
                 raise Refusal("ISO 9660 holds files of less than 4 GiB",
-                              f"{relative} ({disc_file.size} bytes)")
+                              f"{shown(relative)} ({disc_file.size} bytes)")
             files.append(disc_file)
     return files, folders
 
@@ -172,9 +225,57 @@ def dos_name_warnings(files, folders):
     for path in folders:
         name = path.rsplit("/", 1)[1]
         if not DOS_FOLDER.match(name.upper()):
-            warnings.append(f"folder {path[1:]}")
+            warnings.append(f"folder {shown(path[1:])}")
     for disc_file in files:
         name = disc_file.disc_path.rsplit("/", 1)[1]
         if not DOS_NAME.match(name.upper()):
-            warnings.append(f"{disc_file.disc_path[1:]} is {disc_file.iso_path[1:]}")
+            warnings.append(f"{shown(disc_file.disc_path[1:])} is {disc_file.iso_path[1:]}")
+    return warnings
+
+
+def sectors_of(size):
+    return (size + SECTOR - 1) // SECTOR
+
+
+def check_capacity(files, folders):
+    """Refuses, before anything is written, a tree that no medium holds;
+    the estimate counts each file's sectors and the image's own records."""
+    estimate = sum(sectors_of(f.size) for f in files) + 2 * len(folders) + IMAGE_OVERHEAD_SECTORS
+    name, largest = MEDIA[-1]
+    if estimate > largest:
+        raise Refusal(f"the image would not fit a {name}, the largest medium it is made for "
+                      f"({largest} sectors of {SECTOR} bytes)", f"about {estimate} sectors")
+
+
+def media_line(image_size):
+    """Which media the image fits, with the sectors."""
+    sectors = sectors_of(image_size)
+
+    def listed(media):
+        names = [f"a {name} ({limit} sectors)" for name, limit in media]
+        return names[0] if len(names) == 1 else ", ".join(names[:-1]) + " and " + names[-1]
+    fits = [medium for medium in MEDIA if sectors <= medium[1]]
+    short = [medium for medium in MEDIA if sectors > medium[1]]
+    line = f"{sectors} sectors of {SECTOR} bytes: fits {listed(fits)}"
+    return line + (f"; too large for {listed(short)}" if short else "")
+
+
+def iso_tree_warnings(files, folders):
+    """What Windows NT 3.51, which reads the ISO 9660 tree, may not reach:
+    folders deeper than its 8 levels and paths longer than 255 characters
+    (the ISO 9660 names, which the files have after the image is read
+    back)."""
+    warnings = []
+    for path in folders:
+        level = path.count("/") + 1
+        if level > ISO_DEPTH_LIMIT:
+            warnings.append(f"folder {shown(path[1:])} is ISO 9660 level {level}, past the "
+                            f"{ISO_DEPTH_LIMIT} levels Windows NT 3.51 reads (the root is the "
+                            "first); the image holds it as it is")
+    for disc_file in files:
+        iso_path = disc_file.iso_path or disc_file.disc_path
+        if len(iso_path) > ISO_PATH_LIMIT:
+            warnings.append(f"{shown(disc_file.disc_path[1:])}: its ISO 9660 path has "
+                            f"{len(iso_path)} characters, past the {ISO_PATH_LIMIT} Windows "
+                            "NT 3.51 reads")
     return warnings

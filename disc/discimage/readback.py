@@ -12,6 +12,7 @@ import zlib
 import pycdlib
 
 from .names import PLAIN_NAMES
+from .progress import Progress
 
 SECTOR = 2048
 CHUNK = 4 << 20
@@ -61,13 +62,19 @@ def verify_image(image, label, files, folders):
         # The bytes are compared on all cores: reads and CRCs of large
         # blocks run outside Python's lock.
         image_fd = os.open(image, os.O_RDONLY)
+        progress = Progress("make-disc: verifying the image")
+        total = sum(disc_file.size for disc_file, _ in compared) or 1
+        checked = 0
         try:
             with concurrent.futures.ThreadPoolExecutor(os.cpu_count() or 1) as pool:
                 crcs = pool.map(lambda entry: compare_bytes(image_fd, entry[1], entry[0]), compared)
                 for (disc_file, _), crc in zip(compared, crcs):
+                    checked += disc_file.size
+                    progress.update(checked / total)
                     disc_file.crc = crc
                     if crc is None:
                         problems.append(f"{disc_file.disc_path}: its bytes differ from {disc_file.source}")
+            progress.done()
         finally:
             os.close(image_fd)
     finally:

@@ -9,6 +9,7 @@ AUTORUN.INF and the stand-in installer of the build: TARNELL_LAUNCHER,
 TARNELL_AUTORUN and TARNELL_SETUP. The command itself builds its launcher
 in build/disc."""
 import os
+import random
 import shutil
 import subprocess
 import tempfile
@@ -86,6 +87,123 @@ class MakeDisc(unittest.TestCase):
                 with open(self.output, "rb") as old:
                     self.assertEqual(old.read(), OLD_IMAGE)
                 self.assertEqual(os.listdir(os.path.dirname(self.output)), ["disc.iso"])
+
+    def test_names_windows_cannot_open_are_refused_with_the_path_shown(self):
+        # (name in the installer, rule, the path as the message shows it)
+        cases = [
+            (b"CON.txt", "takes this name for a device", "CON.txt"),
+            (b"Data/lpt1", "takes this name for a device", "Data/lpt1"),
+            (b"aux.", "takes this name for a device", "aux."),
+            (b"readme.", "drops a final dot or space", "readme."),
+            (b"notes ", "drops a final dot or space", "notes "),
+            (b'say "hi".txt', "cannot open a name that holds '\"'", 'say "hi".txt'),
+            (b"a<b>.txt", "cannot open a name that holds '<'", "a<b>.txt"),
+            (b"pipe|.txt", "cannot open a name that holds '|'", "pipe|.txt"),
+            (b"two\nlines.txt", "may not hold '\\x0A'", "two\\x0Alines.txt"),
+            (b"Caf\xe9.txt", "no valid text in the file system's encoding", "Caf\\xE9.txt"),
+            ("smile \U0001F600.txt".encode(), "characters of UCS-2 only", "smile \U0001F600.txt"),
+        ]
+        for name, rule, shown in cases:
+            with self.subTest(shown):
+                folder = self.installer("named-" + str(cases.index((name, rule, shown))))
+                path = os.path.join(os.fsencode(folder), name)
+                os.makedirs(os.path.dirname(path), exist_ok=True)
+                with open(path, "wb") as out:
+                    out.write(b"x")
+                result = self.make(folder)
+                self.assertEqual(result.returncode, 1, result.stdout + result.stderr)
+                self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
+                self.assertIn(rule, result.stderr)
+                self.assertTrue(result.stderr.rstrip("\n").endswith(": " + shown), result.stderr)
+                self.assertFalse(os.path.exists(self.output))
+
+    def test_what_windows_nt_351_may_not_reach_is_warned_and_the_media_named(self):
+        folder = self.installer(files=["Setup.exe", "A/B/C/D/E/F/G/H/deep.txt"])
+        result = self.make(folder)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertIn("warning: folder A/B/C/D/E/F/G/H is ISO 9660 level 9, past the 8 levels "
+                      "Windows NT 3.51 reads", result.stdout)
+        self.assertNotIn("folder A/B/C/D/E/F/G is", result.stdout)
+        self.assertRegex(result.stdout.splitlines()[-1],
+                         r"^media: \d+ sectors of 2048 bytes: fits a 650 MB CD-R \(333000 sectors\), "
+                         r"a 700 MB CD-R \(360000 sectors\) and a 4.7 GB DVD\+R or DVD-R")
+
+    def test_a_tree_no_medium_holds_is_refused_before_anything_is_written(self):
+        folder = self.installer("toolarge")
+        for name in ("DATA1.CAB", "DATA2.CAB"):
+            with open(os.path.join(folder, name), "wb") as data:
+                data.truncate(2600 << 20)       # sparse: no disk space taken
+        result = self.make(folder)
+        self.assertEqual(result.returncode, 1, result.stderr)
+        self.assertIn("the image would not fit a 4.7 GB DVD+R or DVD-R", result.stderr)
+        self.assertEqual(os.listdir(os.path.dirname(self.output)), [])
+
+    def test_hostile_trees_give_a_refusal_or_an_image_that_reads_back_whole(self):
+        # TARNELL_HOSTILE_TREES=500 for a longer run by hand.
+        count = int(os.environ.get("TARNELL_HOSTILE_TREES", "12"))
+        alphabet = [b"a", b"Z", b"0", b" ", b".", b"-", b"_", b"~", b"'", b"&", b"#", b"%",
+                    b"\xc3\xa9", b"\xe6\x97\xa5", b"\xf0\x9f\x98\x80", b"\xff", b"\n", b"\t",
+                    b"\\", b":", b"*", b"?", b"|", b"<", b"\"", b"CON", b"nul", b"COM1", b"LPT9"]
+        generator = random.Random(20261209)
+        outcomes = {0: 0, 1: 0}
+        for number in range(count):
+            with self.subTest(tree=number):
+                folder = self.installer(f"hostile-{number}")
+                for _ in range(generator.randint(1, 6)):
+                    depth = generator.randint(0, 3)
+                    parts = [b"".join(generator.choice(alphabet) for _ in range(generator.randint(1, 8)))
+                             for _ in range(depth + 1)]
+                    path = os.path.join(os.fsencode(folder), *parts)
+                    try:
+                        os.makedirs(os.path.dirname(path), exist_ok=True)
+                        with open(path, "wb") as out:
+                            out.write(parts[-1])
+                    except OSError:
+                        pass        # a name this file system cannot hold, or a clash
+                if os.path.exists(self.output):
+                    os.unlink(self.output)
+                result = self.make(folder)
+                self.assertNotIn("Traceback", result.stderr)
+                outcomes[result.returncode] = outcomes.get(result.returncode, 0) + 1
+                if result.returncode == 0:
+                    self.assertIn("verified ", result.stdout)
+                    iso = pycdlib.PyCdlib()
+                    iso.open(self.output)
+                    joliet = sum(len(names) for _, _, names in iso.walk(joliet_path="/"))
+                    iso.close()
+                    on_disk = sum(len(names) for _, _, names in os.walk(folder))
+                    self.assertEqual(joliet, on_disk + 2)
+                else:
+                    self.assertEqual(result.returncode, 1)
+                    self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
+                    self.assertTrue(result.stderr.startswith("make-disc: refused: "), result.stderr)
+                    self.assertFalse(os.path.exists(self.output))
+        # The seed makes both kinds of tree.
+        self.assertTrue(outcomes[0] and outcomes[1], outcomes)
+
+    def test_a_fault_during_the_run_is_one_line(self):
+        folder = self.installer(files=["Setup.exe", "DATA1.CAB"])
+        tools = os.path.join(self.work, "tools")
+        os.makedirs(tools)
+        # (the xorriso the command finds first, what the one line says)
+        cases = [
+            ("#!/bin/sh\necho 'xorriso : FAILURE : the drive went away' >&2\nexit 5\n",
+             "make-disc: refused: xorriso could not write the image: xorriso : FAILURE : the drive went away"),
+            (f"#!/bin/sh\nrm -f '{folder}/DATA1.CAB'\nexec /usr/bin/xorriso \"$@\"\n",
+             "make-disc: refused: xorriso could not write the image: "),
+        ]
+        for script, line in cases:
+            with self.subTest(line):
+                with open(os.path.join(tools, "xorriso"), "w") as tool:
+                    tool.write(script)
+                os.chmod(os.path.join(tools, "xorriso"), 0o755)
+                result = self.make(folder, environment={"PATH": tools + ":" + os.environ["PATH"]})
+                self.assertEqual(result.returncode, 1, result.stdout + result.stderr)
+                self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
+                self.assertTrue(result.stderr.startswith(line), result.stderr)
+                if "rm -f" in script:
+                    self.assertIn("DATA1.CAB", result.stderr)
+                self.assertEqual(os.listdir(os.path.dirname(self.output)), [])
 
     def test_image_holds_the_installer_under_both_names(self):
         folder = self.installer(files=["setup.exe", "Data Files/A long name.txt", "DATA1.CAB"])
@@ -227,11 +345,12 @@ class MakeDiscCommand(unittest.TestCase):
         for options, refusal in ((["--languages", "de,el"], "--languages: refused: Greek (el)"),
                                  (["--languages", "de", "--language-file", f"de={own}"],
                                   "--language-file de dont-install: refused: the text is 100 pixels wide")):
-            result = subprocess.run(["/usr/bin/python3", MAKE_DISC, "--installer", self.installer(),
-                                     *options, "--output", self.output], capture_output=True, text=True)
-            self.assertEqual(result.returncode, 1)
-            self.assertIn(refusal, " ".join(result.stderr.split()))
-            self.assertEqual(os.listdir(os.path.dirname(self.output)), [])
+            with self.subTest(options=options):
+                result = self.command(*options, "--output", os.path.join(self.output, "de.iso"))
+                self.assertEqual(result.returncode, 1, result.stderr)
+                self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
+                self.assertIn(refusal, result.stderr)
+                self.assertEqual(os.listdir(self.output), ["kelmora.iso"])
 
 
 if __name__ == "__main__":

@@ -144,11 +144,17 @@ TEST(BrandedSplash, ShowsWhatThePreviewsShow)
         if (c.colourChange)
             PostMessageA(run.window, WM_SYSCOLORCHANGE, 0, 0);
 
-        /* The first pixel, bottom left, is page: wait until it shows. */
-        Picture shown;
+        /* The first pixel, bottom left, is page: wait until it shows, and
+         * until two captures in a row agree. The control erases its
+         * background in the 3-D face colour before the bitmap goes on,
+         * and a capture in between shows the bottom rows drawn and the
+         * rest in that colour. */
+        Picture shown, previous;
         WaitUntil([&] {
+            previous = shown;
             shown = CaptureWindow(picture);
-            return shown.width == 590 && shown.height == 369 && shown.At(0, 368) == c.page;
+            return shown.width == 590 && shown.height == 369 && shown.At(0, 368) == c.page &&
+                   shown.pixels == previous.pixels;
         });
         ASSERT_EQ(shown.width, 590) << c.preview;
         ASSERT_EQ(shown.height, 369) << c.preview;

@@ -108,10 +108,16 @@ static void PumpMessages()
 static HWND FocusTheWindowItself(HWND launcher)
 {
     HWND other = MakeOtherWindow();
-    SetForegroundWindow(other);
-    WaitUntil([&] { PumpMessages(); return GetForegroundWindow() == other; }, 5000);
-    SetForegroundWindow(launcher);
-    WaitUntil([&] { PumpMessages(); return FocusOf(launcher) == launcher; }, 5000);
+    /* On a busy machine the first switch may not have taken when the
+     * launcher is brought back, which then keeps its button's focus: the
+     * round is tried again. */
+    for (int round = 0; round < 3 && FocusOf(launcher) != launcher; round++)
+    {
+        SetForegroundWindow(other);
+        WaitUntil([&] { PumpMessages(); return GetForegroundWindow() == other; }, 5000);
+        SetForegroundWindow(launcher);
+        WaitUntil([&] { PumpMessages(); return FocusOf(launcher) == launcher; }, 5000);
+    }
     return other;
 }
 
