@@ -22,7 +22,7 @@ import os
 import sys
 import tempfile
 
-from discimage import Refusal
+from discimage import Refusal, failure_line
 from discimage.names import (AUTORUN_NAME, JOLIET_LABEL_LIMIT, LAUNCHER_NAME, SETUP_NAME,
                              DiscFile, autorun_label, check_capacity, check_output,
                              dos_name_warnings, iso_tree_warnings, map_label, media_line,
@@ -135,12 +135,6 @@ if __name__ == "__main__":
     except Refusal as refusal:
         print(f"make-disc: refused: {refusal}", file=sys.stderr)
         sys.exit(1)
-    except OSError as error:
-        # A file gone during the run, a full disk, a folder that cannot be
-        # written: what failed, on which file.
-        print(f"make-disc: failed: {error.strerror or error}"
-              + (f": {shown(str(error.filename))}" if error.filename else ""), file=sys.stderr)
-        sys.exit(1)
     except Exception as error:  # never a traceback for a publisher
-        print(f"make-disc: failed: {type(error).__name__}: {shown(str(error))}", file=sys.stderr)
+        print(f"make-disc: failed: {failure_line(error)}", file=sys.stderr)
         sys.exit(1)

@@ -21,8 +21,8 @@ import tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
-from disctrial import Refusal  # noqa: E402
-from disctrial.image import Autorun, DiscImage, find  # noqa: E402
+from discimage import Refusal, failure_line  # noqa: E402
+from disctrial.image import Autorun, DiscImage  # noqa: E402
 from disctrial.session import DRIVE, SessionError, drop_drive, prepare_prefix, try_version  # noqa: E402
 from disctrial.sheet import make_sheet, picture, report  # noqa: E402
 from disctrial.verdict import SECOND_COPY_VERSION, VERSIONS, is_our_launcher, judge, setup_started, what_appeared  # noqa: E402
@@ -72,10 +72,9 @@ def trial(image_path, output, versions, driver, prefix):
                     folder = os.path.join(work, tree.replace(" ", ""))
                     disc.extract(tree, folder)
                     autorun = Autorun(folder)
-                    program = find(folder, autorun.program) if autorun.program else None
                     ours = False
-                    if program:
-                        with open(program, "rb") as source:
+                    if autorun.program_file:
+                        with open(autorun.program_file, "rb") as source:
                             ours = is_our_launcher(source.read())
                     trees[tree] = (folder, autorun, ours)
             disc.close()
@@ -141,12 +140,8 @@ def main():
     except SessionError as error:
         print(f"{NAME}: failed: {error}", file=sys.stderr)
         return 1
-    except OSError as error:
-        print(f"{NAME}: failed: {error.strerror or error}"
-              + (f": {error.filename!r}" if error.filename else ""), file=sys.stderr)
-        return 1
-    except Exception as error:  # a fault of the trial itself: still one line
-        print(f"{NAME}: failed: {type(error).__name__}: {error}", file=sys.stderr)
+    except Exception as error:  # a file gone, a full disk, a fault of the trial: one line
+        print(f"{NAME}: failed: {failure_line(error)}", file=sys.stderr)
         return 1
     sys.stdout.write(text)
     print(f"{NAME}: pictures, sheet and report in {output}")

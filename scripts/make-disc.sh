@@ -140,12 +140,9 @@ else
 fi
 installer=${given[installer]:-$build/sample-installer}
 rm -f "$log"
-if [ -z "$try" ]; then
-    exec "${make_image[@]}" make "${label[@]}" \
-        "$build/disc/TARNELL.EXE" "$build/disc/AUTORUN.INF" "$installer" "$output"
-fi
 "${make_image[@]}" make "${label[@]}" \
     "$build/disc/TARNELL.EXE" "$build/disc/AUTORUN.INF" "$installer" "$output"
+[ -n "$try" ] || exit 0
 # --try: the trial of the image on every Windows version.
 if ! "$root/scripts/try-disc.sh" "$output"; then
     echo "make-disc: the image itself was written and verified: $output;" \

@@ -5,7 +5,7 @@ import re
 import stat
 import unicodedata
 
-from . import Refusal
+from . import Refusal, shown
 
 # ISO 9660 below level 3 holds a file in one extent of less than 4 GiB.
 FILE_SIZE_LIMIT = 4 << 30
@@ -45,24 +45,6 @@ SECTOR = 2048
 # path tables, and a sector or two for each folder's directory.
 IMAGE_OVERHEAD_SECTORS = 64
 
-
-def shown(text):
-    """A name as a message can show it: bytes that are no text in the file
-    system's encoding as \\xNN, control characters and what cannot be
-    printed escaped, so that no message holds a raw newline."""
-    out = []
-    for c in text:
-        code = ord(c)
-        if 0xDC80 <= code <= 0xDCFF:
-            out.append(f"\\x{code - 0xDC00:02X}")
-        elif c == "\\":
-            out.append("\\\\")
-        elif not c.isprintable():
-            out.append(f"\\x{code:02X}" if code < 0x100 else
-                       f"\\u{code:04X}" if code < 0x10000 else f"\\U{code:08X}")
-        else:
-            out.append(c)
-    return "".join(out)
 
 
 def without_accents(text):

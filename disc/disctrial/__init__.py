@@ -6,11 +6,6 @@ offers, as autorun would start it from a CD-ROM drive.
     session  one Windows version in a fresh Wine session
     verdict  what each version should do, and whether it did
     sheet    the pictures, the sheet and the report
+
+Its refusals are the image maker's (discimage.Refusal).
 """
-
-
-class Refusal(Exception):
-    """A refusal of the trial's input: the rule and the value."""
-
-    def __init__(self, rule, value):
-        super().__init__(f"{rule}: {value}")

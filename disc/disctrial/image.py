@@ -8,7 +8,7 @@ import os
 import pycdlib
 from pycdlib.pycdlibexception import PyCdlibException
 
-from . import Refusal
+from discimage import Refusal
 
 JOLIET = "Joliet"
 ISO9660 = "ISO 9660"
@@ -104,12 +104,13 @@ def program_and_arguments(value):
 
 
 class Autorun:
-    """AUTORUN.INF as one tree shows it: the program to start, or the
+    """AUTORUN.INF as one tree shows it: the program to start (as open=
+    names it, and the file it is in the tree), or the
     problems that keep autorun from starting anything (fatal) or that a
     user would see (the icon)."""
 
     def __init__(self, root):
-        self.program = self.arguments = None
+        self.program = self.program_file = self.arguments = None
         self.fatal = []
         self.problems = []
         path = find(root, AUTORUN)
@@ -134,7 +135,8 @@ class Autorun:
             self.fatal.append(f"{AUTORUN} has no open= line")
             return
         program, self.arguments = program_and_arguments(entries["open"])
-        if find(root, program) is None:
+        self.program_file = find(root, program)
+        if self.program_file is None:
             self.fatal.append(f"open= names {program}, which is not on the disc")
             return
         self.program = program.replace("/", "\\").lstrip("\\")

@@ -83,7 +83,7 @@ def try_version(prefix, driver, wine_version, tree_folder, command, work, second
     and the path of the picture (which may be missing)."""
     environment = wine_environment(prefix)
     config = ["sh", WINE_CONFIG]
-    end_session(prefix)
+    # Serving the drive starts Wine's server anew: the session is fresh.
     run_checked(config + ["set", "HKCU\\Software\\Wine", "Version", wine_version], environment,
                 f"setting Windows version {wine_version}")
     run_checked(config + ["drive", DRIVE, tree_folder, "cdrom"], environment,

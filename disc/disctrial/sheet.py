@@ -82,8 +82,3 @@ def report(rows):
     lines.append(f"{len(rows)} versions: {len(rows) - len(short)} as promised, "
                  f"{len(short)} fell short" + (f" ({', '.join(short)})" if short else ""))
     return "\n".join(lines) + "\n"
-
-
-def save_png(image, path):
-    image.save(path)
-    return os.path.basename(path)

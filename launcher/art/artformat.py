@@ -23,8 +23,8 @@ import tempfile
 
 from PIL import Image
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from picture import PictureError, open_picture  # noqa: E402
+# Beside this file, on the path of every script that imports it.
+from picture import PictureError, open_picture
 
 # --- Splash ---------------------------------------------------------------
 

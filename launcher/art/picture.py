@@ -115,9 +115,9 @@ def open_picture(path, minimum, say=lambda text: None, largest=None):
         # A grey profile bends only the tone curve: the grey is taken as it is.
         picture.info.pop("icc_profile", None)
         picture = picture.convert("RGBA" if "A" in picture.mode else "RGB")
-    if picture.mode not in ("RGB", "RGBA"):
+    if picture.mode not in ("RGB", "RGBA") or picture.info.get("icc_profile"):
         picture = to_srgb(picture, say)
-    elif picture.info.get("icc_profile"):
-        picture = to_srgb(picture, say)
-    refuse_size(path, picture.size, minimum, largest)
+    # The largest size was checked from the header; the smallest is the
+    # upright picture's.
+    refuse_size(path, picture.size, minimum, None)
     return picture.convert("RGBA")
