@@ -1,9 +1,15 @@
 # The functions the launcher, the disc and the tests build with: a program
 # linked without the C runtime, a brand's files, and a launcher of a brand.
 
-# Links a program the way the launcher is linked: its own entry point and
-# no default libraries. Used by the launcher and by the disc's sample setup.
+# Links a program the way the launcher is linked: without the C runtime,
+# with the launcher's own process entry (launcher/entry.cpp, which takes the
+# runtime's place) and no default libraries. Used by the launcher and by
+# the disc's sample setup.
 function(tarnell_link_without_runtime target)
+    # The entry leads the link, as it always has: the same sources give the
+    # same bytes.
+    get_target_property(sources ${target} SOURCES)
+    set_property(TARGET ${target} PROPERTY SOURCES ${PROJECT_SOURCE_DIR}/launcher/entry.cpp ${sources})
     if(TARNELL_ARCH STREQUAL "i686")
         set(TARNELL_ENTRY _Entry@0)
         set(TARNELL_SUBSYSTEM windows:4.0)
@@ -35,7 +41,7 @@ endfunction()
 # TARNELL_BRAND_NAMES to "options" to have them named as its options.
 function(tarnell_brand name prefix)
     set(dir ${CMAKE_BINARY_DIR}/brand/${name})
-    set(art ${PROJECT_SOURCE_DIR}/launcher/art)
+    set(art ${PROJECT_SOURCE_DIR}/brand/art)
     file(REMOVE ${dir}/refused.txt)
     if(TARNELL_BRAND_NAMES STREQUAL "options")
         set(names options)
@@ -51,7 +57,7 @@ function(tarnell_brand name prefix)
         list(APPEND language_files "--language-file=${item}")
     endforeach()
     execute_process(
-        COMMAND ${TARNELL_SYSTEM_PYTHON3} ${PROJECT_SOURCE_DIR}/launcher/make_brand.py
+        COMMAND ${TARNELL_SYSTEM_PYTHON3} ${PROJECT_SOURCE_DIR}/brand/make_brand.py
                 "--product=${${prefix}_PRODUCT}" "--version=${${prefix}_VERSION}"
                 "--company=${${prefix}_COMPANY}" "--copyright=${${prefix}_COPYRIGHT}"
                 "--languages=${${prefix}_LANGUAGES}" ${language_files}
@@ -73,7 +79,7 @@ function(tarnell_brand name prefix)
         endif()
     endforeach()
     set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
-                 ${PROJECT_SOURCE_DIR}/launcher/make_brand.py)
+                 ${PROJECT_SOURCE_DIR}/brand/make_brand.py)
 
     set(previews ${dir}/previews)
     get_property(codes GLOBAL PROPERTY tarnell_brand_${name}_languages)
@@ -123,14 +129,14 @@ function(tarnell_brand_languages name dir prefix)
         endforeach()
     endif()
     set_property(GLOBAL PROPERTY tarnell_brand_${name}_languages ${codes})
-    file(GLOB shipped ${PROJECT_SOURCE_DIR}/launcher/languages/*.txt)
+    file(GLOB shipped ${PROJECT_SOURCE_DIR}/brand/languages/*.txt)
     set(own)
     foreach(item IN LISTS ${prefix}_LANGUAGE_FILES)
         string(REGEX REPLACE "^[^=]*=" "" path "${item}")
         list(APPEND own ${path})
     endforeach()
     set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
-                 ${PROJECT_SOURCE_DIR}/launcher/languages.py ${shipped} ${own})
+                 ${PROJECT_SOURCE_DIR}/brand/languages.py ${shipped} ${own})
 endfunction()
 
 # One launcher build, of a brand made by tarnell_brand; NO_SPLASH leaves
@@ -139,7 +145,6 @@ function(tarnell_launcher target output)
     cmake_parse_arguments(ARG "NO_SPLASH" "BRAND" "" ${ARGN})
     set(dir ${CMAKE_BINARY_DIR}/brand/${ARG_BRAND})
     add_executable(${target} WIN32
-        ${PROJECT_SOURCE_DIR}/launcher/entry.cpp
         ${PROJECT_SOURCE_DIR}/launcher/main.cpp
         ${PROJECT_SOURCE_DIR}/launcher/splash.cpp
         ${dir}/brand.rc)

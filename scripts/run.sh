@@ -15,7 +15,7 @@ echo "run: building the launcher, the sample disc and the showcase in build/defa
 cmake --preset default >/dev/null
 cmake --build --preset default --target disc showcase
 
-. ./scripts/wine-env.sh
+. ./scripts/showcase.sh
 disc="$PWD/build/default/disc"
 
 if [ -n "${DISPLAY:-}" ]; then

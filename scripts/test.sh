@@ -18,7 +18,11 @@ for preset in wine64 default; do
 done
 
 # A wineserver started earlier for another display would keep it.
-WINEPREFIX="$PWD/build/wineprefix" /usr/lib/wine/wineserver -k 2>/dev/null || true
+wine_layer=$PWD/wine
+. "$wine_layer/wine-env.sh"
+for build in wine64 default; do
+    WINEPREFIX="$PWD/build/$build/wineprefix" "$WINESERVER" -k 2>/dev/null || true
+done
 
 exec xvfb-run -a -s "-screen 0 1024x768x24" sh -c '
     status=0

@@ -22,8 +22,10 @@ echo "try-disc: building the trial's driver in build/try-tools"
 (cd "$root" && cmake --preset try >/dev/null && cmake --build --preset try --target trial_driver >/dev/null)
 
 prefix="$root/build/try-prefix"
-driver="$root/build/try-tools/disc-build/trial_driver.exe"
+driver="$root/build/try-tools/tools/trial_driver.exe"
+wine_layer=$root/wine
+. "$wine_layer/wine-env.sh"
 # A wineserver started earlier without this display would keep it.
-WINEPREFIX="$prefix" /usr/lib/wine/wineserver -k 2>/dev/null || true
+WINEPREFIX="$prefix" "$WINESERVER" -k 2>/dev/null || true
 exec xvfb-run -a -s "-screen 0 1024x768x24" \
     /usr/bin/python3 "$root/disc/try_disc.py" --driver "$driver" --prefix "$prefix" "$@"

@@ -14,7 +14,7 @@ cd "$(dirname "$0")/.."
 cmake --preset default >/dev/null
 cmake --build --preset default --target Workbench showcase
 
-. ./scripts/wine-env.sh
+. ./scripts/showcase.sh
 tools="$PWD/build/default/tools"
 
 if [ -n "${DISPLAY:-}" ]; then

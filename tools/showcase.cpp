@@ -15,7 +15,7 @@
 #include <windows.h>
 #include <stdio.h>
 
-#include "tools/windowshot.h"
+#include "tools/windriver/windriver.h"
 
 #define WAIT_STEP_MS     100
 #define WAIT_LIMIT_MS    180000

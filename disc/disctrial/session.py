@@ -1,17 +1,18 @@
 """One Windows version in a fresh Wine session: the version set for the
 whole prefix, the version's tree served as a CD-ROM drive, Wine's server
 started anew, and the trial's driver run against the disc's program.
-Wine is configured only through the test bed's wine-config.sh, which
+Wine is configured only through the Wine layer (wine/winelayer.py), which
 writes each setting in the registry view that its reader uses."""
 import os
 import subprocess
+import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 PROJECT = os.path.dirname(os.path.dirname(HERE))
-WINE_CONFIG = os.path.join(PROJECT, "tests", "wine", "wine-config.sh")
-PREFIX_SETUP = os.path.join(PROJECT, "tests", "wine", "prefix-setup.sh")
-WINE64 = "/usr/lib/wine/wine64"
-WINESERVER = "/usr/lib/wine/wineserver"
+sys.path.insert(0, os.path.join(PROJECT, "wine"))
+import winelayer  # noqa: E402
+from winelayer import WINE64, WineError as SessionError, windows_path  # noqa: E402,F401
+
 DRIVE = "R"
 # How long a program may take to show something, and each later step:
 # under qemu's emulation of 32-bit code a process start takes a minute.
@@ -20,46 +21,12 @@ EMULATED_LIMIT_MS = 300000
 EMULATED_32BIT = "/proc/sys/fs/binfmt_misc/qemu-i386"
 
 
-class SessionError(Exception):
-    """Wine itself failed: the trial cannot go on."""
-
-
-def wine_environment(prefix):
-    environment = dict(os.environ)
-    environment.update(WINEPREFIX=prefix, TARNELL_WINEPREFIX=prefix, WINEDEBUG="-all",
-                       WINEDLLOVERRIDES="mscoree,mshtml=")
-    return environment
-
-
 def limit_ms():
     return EMULATED_LIMIT_MS if os.path.exists(EMULATED_32BIT) else LIMIT_MS
 
 
-def windows_path(path):
-    """A host path as Wine's Z: drive shows it."""
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
-
-
-def run_checked(command, environment, what, timeout=600):
-    try:
-        result = subprocess.run(command, env=environment, capture_output=True, text=True,
-                                timeout=timeout)
-    except (OSError, subprocess.TimeoutExpired) as error:
-        raise SessionError(f"{what} failed: {error}")
-    if result.returncode != 0:
-        detail = (result.stderr or result.stdout).strip().splitlines()
-        raise SessionError(f"{what} failed" + (f": {detail[-1]}" if detail else ""))
-    return result
-
-
-def prepare_prefix(prefix):
-    """Creates the trial's prefix when missing, set up as the tests' is."""
-    run_checked(["sh", PREFIX_SETUP], wine_environment(prefix), "setting up the Wine prefix")
-
-
-def end_session(prefix):
-    subprocess.run([WINESERVER, "-k"], env=wine_environment(prefix), capture_output=True)
-    subprocess.run([WINESERVER, "-w"], env=wine_environment(prefix), capture_output=True)
+prepare_prefix = winelayer.prepare_prefix
+end_session = winelayer.end_server
 
 
 def parse_result(text):
@@ -81,13 +48,10 @@ def parse_result(text):
 def try_version(prefix, driver, wine_version, tree_folder, command, work, second=False):
     """Runs the disc's program on one version; returns the driver's facts
     and the path of the picture (which may be missing)."""
-    environment = wine_environment(prefix)
-    config = ["sh", WINE_CONFIG]
+    environment = winelayer.environment(prefix)
     # Serving the drive starts Wine's server anew: the session is fresh.
-    run_checked(config + ["set", "HKCU\\Software\\Wine", "Version", wine_version], environment,
-                f"setting Windows version {wine_version}")
-    run_checked(config + ["drive", DRIVE, tree_folder, "cdrom"], environment,
-                f"serving the disc as drive {DRIVE}:")
+    winelayer.config(prefix, "set", "HKCU\\Software\\Wine", "Version", wine_version)
+    winelayer.config(prefix, "drive", DRIVE, tree_folder, "cdrom")
     result = os.path.join(work, wine_version + ".txt")
     shot = os.path.join(work, wine_version + ".bmp")
     limit = limit_ms()
@@ -110,5 +74,7 @@ def try_version(prefix, driver, wine_version, tree_folder, command, work, second
 
 
 def drop_drive(prefix):
-    subprocess.run(["sh", WINE_CONFIG, "drop-drive", DRIVE], env=wine_environment(prefix),
-                   capture_output=True)
+    try:
+        winelayer.config(prefix, "drop-drive", DRIVE)
+    except SessionError:
+        pass

@@ -2,7 +2,7 @@
  * and a bitmap file loaded as a DIB section, both read with GetDIBits. */
 #include "capture.h"
 #include "testwin.h"
-#include "tools/windowshot.h"
+#include "tools/windriver/windriver.h"
 
 size_t Picture::Count(COLORREF color) const
 {

@@ -6,26 +6,27 @@
 # name (both unless CASES names some).
 # Usage: check_disc_drive.sh LAUNCHER.EXE AUTORUN.INF SETUP.EXE LAUNCHER_TESTS.EXE WORK_DIR [CASE...]
 set -eu
-here=$(cd "$(dirname "$0")" && pwd)
+project=$(cd "$(dirname "$0")/../.." && pwd)
+wine_layer=$project/wine
 launcher=$1 autorun=$2 setup=$3 tests=$4 work=$5
 shift 5
 cases=${*:-sample rich}
 drive=R
 
-config() { sh "$here/../wine/wine-config.sh" "$@"; }
+config() { sh "$wine_layer/wine-config.sh" "$@"; }
 trap 'config drop-drive $drive' EXIT
 
 run_case() {
     name=$1 files=$2
     echo "== $name"
-    /usr/bin/python3 "$here/../../disc/make_image.py" make "$launcher" "$autorun" \
+    /usr/bin/python3 "$project/disc/make_image.py" make "$launcher" "$autorun" \
         "$work/$name/installer" "$work/$name/disc.iso"
     # What Windows 95 and later see: the Joliet tree, read-only as on a disc.
     xorriso -rockridge off -joliet on -osirrox on -indev "$work/$name/disc.iso" \
         -extract / "$work/$name/cd" 2>/dev/null
     config drive $drive "$work/$name/cd" cdrom
     TARNELL_DISC_DRIVE="$drive:" TARNELL_DISC_FILES="$files" \
-        sh "$here/../wine/wine-run.sh" "$tests" --gtest_filter=DiscDrive.*
+        sh "$wine_layer/wine-run.sh" "$tests" --gtest_filter=DiscDrive.*
 }
 
 [ ! -d "$work" ] || chmod -R u+w "$work"

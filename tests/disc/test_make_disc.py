@@ -314,7 +314,7 @@ class MakeDiscCommand(unittest.TestCase):
         self.assertEqual(sorted(os.listdir(installer)), ["Setup.exe"])
 
     def test_a_brand_builds_its_image_and_speaks_only_of_the_pictures_given(self):
-        example = os.path.join(PROJECT, "docs", "example-brand")
+        example = os.path.join(PROJECT, "brand", "example")
         previews = os.path.join(self.work, "previews")
         result = self.command("--product", "Héron", "--version", "4.2.17",
                               "--splash", os.path.join(example, "heron-splash.jpg"),

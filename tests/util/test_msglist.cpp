@@ -548,7 +548,7 @@ static LogView ViewInFreshProcess(const std::string &folder, ULONGLONG size)
     std::string path = folder + "viewed.log";
     EXPECT_TRUE(MakeSparseFile(path, NumberedLines(0, 2048, 30), size));
     DWORD exitCode;
-    std::string output = RunAndCapture("\"" + TestProgramFolder() + "logview_bench.exe\" \"" +
+    std::string output = RunAndCapture("\"" + TestProgramFolder() + "logview_probe.exe\" \"" +
                                        path + "\"", &exitCode);
     EXPECT_EQ(sscanf(output.c_str(), "%lf %lu %lu %lu %d", &view.ms, &view.peakBefore,
                      &view.peakPrivate, &view.peakWorkingSet, &view.lines), 5) << output;
@@ -566,28 +566,4 @@ TEST(LogViewerMemory, StaysFlatAsTheFileGrows)
     LogView small = ViewInFreshProcess(folder, 64 * 1024);
     LogView large = ViewInFreshProcess(folder, 256ull << 20);
     EXPECT_LT(large.peakPrivate, small.peakPrivate + 1024) << "peak private KB";
-}
-
-/* A benchmark, run by scripts/bench.sh only: each call's time and peak
- * memory on huge (sparse) logs, beside the 64 KB log's in the same run. */
-TEST(LogViewerBenchmark, PeakMemoryAndTimeBesideA64KBLog)
-{
-    static const struct { const char *name; ULONGLONG size; } cases[] = {
-        { "1 GiB", 1ull << 30 }, { "2 GiB - 1 MB", (2ull << 30) - (1 << 20) } };
-    std::string folder = FreshFolder("LogViewer\\Bench");
-    LogView reference = ViewInFreshProcess(folder, 64 * 1024);
-
-    printf("[ bench    ] ViewLogFile 64 KB        : %9.3f ms, peak private %lu KB, "
-           "peak working set %lu KB (the reference)\n",
-           reference.ms, reference.peakPrivate, reference.peakWorkingSet);
-    for (const auto &c : cases)
-    {
-        LogView view = ViewInFreshProcess(folder, c.size);
-        printf("[ bench    ] ViewLogFile %-13s: %9.3f ms, peak private %lu KB "
-               "(%+ld KB in the call), peak working set %lu KB; ratio to 64 KB: "
-               "time %.2f, peak private %.2f\n",
-               c.name, view.ms, view.peakPrivate, (long)(view.peakPrivate - view.peakBefore),
-               view.peakWorkingSet, view.ms / reference.ms,
-               (double)view.peakPrivate / reference.peakPrivate);
-    }
 }

@@ -1,6 +1,8 @@
-/* Benchmark helper: views one log file in a fresh process, so that the
- * process's peak memory belongs to this one call, and prints the peak
- * private bytes and working set, the time taken and the listed lines. */
+/* Views one log file in a fresh process, so that the process's peak
+ * memory belongs to this one call, and prints the time taken, the peak
+ * private bytes before and after, the peak working set and the listed
+ * lines. The log viewer's benchmark (bench_logview.py) and its memory test
+ * run it. */
 #include <windows.h>
 #include <psapi.h>
 #include <stdio.h>

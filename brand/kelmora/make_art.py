@@ -8,7 +8,7 @@ Writes, next to this script:
 Run with the Debian Python, which has PIL (python3-pil) and the DejaVu fonts
 (fonts-dejavu-core) available:
 
-    /usr/bin/python3 launcher/art/make_art.py
+    /usr/bin/python3 brand/kelmora/make_art.py
 
 The palette of the splash is built by hand so the Windows image loader can
 recolour it: the plain white page background owns the palette entry of the
@@ -24,7 +24,7 @@ import sys
 from PIL import Image, ImageDraw, ImageFilter, ImageFont
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, HERE)
+sys.path.insert(0, os.path.join(os.path.dirname(HERE), "art"))
 from artformat import (GREY_FACE, GREY_LIGHT, GREY_SHADOW, HEIGHT, ICON_SIZE, PALETTE_SIZE,  # noqa: E402
                        PANEL, TRANSPARENT, UNUSED_ENTRY, WIDTH, icon_file, nudge, panel_role,
                        read_icon, read_splash, splash_file)

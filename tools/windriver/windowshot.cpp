@@ -1,5 +1,5 @@
 /* A picture of a window as the screen shows it; see windowshot.h. */
-#include "tools/windowshot.h"
+#include "tools/windriver/windriver.h"
 
 HBITMAP CopyWindowArea(HWND window, int *width, int *height)
 {

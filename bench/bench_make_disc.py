@@ -11,7 +11,7 @@ import sys
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-MAKE_IMAGE = os.path.join(HERE, "..", "..", "disc", "make_image.py")
+MAKE_IMAGE = os.path.join(os.path.dirname(HERE), "disc", "make_image.py")
 MB = 1 << 20
 LARGE_FILES, LARGE_MB = 6, 80
 SMALL_FILES, SMALL_KB = 1200, 100

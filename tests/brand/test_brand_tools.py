@@ -17,8 +17,9 @@ from PIL import Image, ImageChops, ImageCms, ImageDraw, ImageFont
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 PROJECT = os.path.dirname(os.path.dirname(HERE))
-LAUNCHER = os.path.join(PROJECT, "launcher")
-ART = os.path.join(LAUNCHER, "art")
+BRAND = os.path.join(PROJECT, "brand")
+ART = os.path.join(BRAND, "art")
+KELMORA_ART = os.path.join(BRAND, "kelmora")
 PYTHON = "/usr/bin/python3"
 KELMORA = ["--product=KELMORA", "--version=2.31.005", "--company=Kelmora Software Ltd.",
            "--copyright=Copyright (C) 2026 Kelmora Software Ltd. All rights reserved."]
@@ -48,7 +49,7 @@ class BrandTexts(unittest.TestCase):
     def brand(self, *changes):
         values = dict(argument.split("=", 1) for argument in KELMORA)
         values.update(change.split("=", 1) for change in changes)
-        return run(os.path.join(LAUNCHER, "make_brand.py"), "--output", self.work,
+        return run(os.path.join(BRAND, "make_brand.py"), "--output", self.work,
                    *[f"{key}={value}" for key, value in values.items()])
 
     def test_refusals_name_the_setting_and_the_rule_and_write_nothing(self):
@@ -152,9 +153,9 @@ class Converters(unittest.TestCase):
 
     def test_committed_art_is_taken_byte_for_byte(self):
         for script, name in (("make_splash.py", "tarnell.bmp"), ("make_icon.py", "tarnell.ico")):
-            result = run(os.path.join(ART, script), os.path.join(ART, name), self.path(name))
+            result = run(os.path.join(ART, script), os.path.join(KELMORA_ART, name), self.path(name))
             self.assertEqual(result.returncode, 0, result.stderr)
-            with open(os.path.join(ART, name), "rb") as a, open(self.path(name), "rb") as b:
+            with open(os.path.join(KELMORA_ART, name), "rb") as a, open(self.path(name), "rb") as b:
                 self.assertEqual(a.read(), b.read(), name)
 
     def test_a_wide_picture_is_padded_and_the_greys_kept_for_the_panel(self):
@@ -335,7 +336,7 @@ class LanguageTexts(unittest.TestCase):
         return path
 
     def brand(self, languages, *files, names="cmake"):
-        return run(os.path.join(LAUNCHER, "make_brand.py"), *KELMORA, "--names", names,
+        return run(os.path.join(BRAND, "make_brand.py"), *KELMORA, "--names", names,
                    "--output", self.output, f"--languages={languages}",
                    *[f"--language-file={item}" for item in files])
 
@@ -434,11 +435,11 @@ class LanguageTexts(unittest.TestCase):
         self.assertEqual(sorted(os.listdir(self.output)), ["AUTORUN.INF", "brand.h"])
 
     def test_every_shipped_language_and_its_suggested_title_is_accepted(self):
-        shipped = sorted(name[:-4] for name in os.listdir(os.path.join(LAUNCHER, "languages")))
+        shipped = sorted(name[:-4] for name in os.listdir(os.path.join(BRAND, "languages")))
         self.assertEqual(shipped, ["da", "de", "es", "fi", "fr", "it", "nl", "no", "pt", "sv"])
         titles = []
         for code in shipped:
-            with open(os.path.join(LAUNCHER, "languages", code + ".txt"), encoding="utf-8") as text:
+            with open(os.path.join(BRAND, "languages", code + ".txt"), encoding="utf-8") as text:
                 title = [line.split("=", 1)[1].strip() for line in text
                          if re.match(r"# title\s*=", line)]
             self.assertEqual(len(title), 1, code)
@@ -451,7 +452,7 @@ class LanguageTexts(unittest.TestCase):
         buttons = self.file("buttons.txt", "de\tInstallieren\tNicht installieren\n")
         previews = os.path.join(self.work, "previews")
         result = run(os.path.join(ART, "make_splash.py"), "--previews", previews, "--buttons", buttons,
-                     os.path.join(ART, "tarnell.bmp"), os.path.join(self.work, "splash.bmp"))
+                     os.path.join(KELMORA_ART, "tarnell.bmp"), os.path.join(self.work, "splash.bmp"))
         self.assertEqual(result.returncode, 0, result.stderr)
         english = Image.open(os.path.join(previews, "splash.png")).convert("RGB")
         german = Image.open(os.path.join(previews, "splash-de.png")).convert("RGB")

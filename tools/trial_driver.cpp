@@ -25,7 +25,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/windowshot.h"
+#include "tools/windriver/windriver.h"
 
 #define POLL_MS             100
 #define SETTLE_MS           1000

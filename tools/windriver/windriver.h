@@ -1,8 +1,8 @@
 /* A picture of a window as the screen shows it, for the tools that show
  * a program off or try it (the showcase, the disc trial's driver) and for
  * the tests that compare what the screen shows. */
-#ifndef TOOLS_WINDOWSHOT_H
-#define TOOLS_WINDOWSHOT_H
+#ifndef TOOLS_WINDRIVER_WINDRIVER_H
+#define TOOLS_WINDRIVER_WINDRIVER_H
 
 #include <windows.h>
 

@@ -1,7 +1,7 @@
 #!/bin/sh
-# Changes the configuration of the test prefix: the one way the test bed
-# and the scripts write Wine's settings, whatever the bitness of the build
-# under test.
+# Changes the configuration of a Wine prefix: the one way the scripts, the
+# disc trial and the tests write Wine's settings, whatever the bitness of
+# the program that reads them.
 #
 # A 32-bit program sees its own view of HKLM\Software (Wow6432Node), while
 # Wine's own services (the mount manager among them) are 64-bit and read
@@ -22,14 +22,10 @@
 #
 # The environment: TARNELL_WINEPREFIX, the prefix.
 set -eu
+wine_layer=$(dirname "$0")
+. "$wine_layer/wine-env.sh"
 
-WINE64=/usr/lib/wine/wine64
-WINESERVER=/usr/lib/wine/wineserver
 DRIVES_KEY='HKLM\Software\Wine\Drives'
-
-export WINEPREFIX="$TARNELL_WINEPREFIX"
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
 
 usage() {
     echo "usage: wine-config.sh set|set-each-view KEY NAME VALUE | unset KEY NAME |" \

@@ -11,9 +11,10 @@ import sys
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-PROJECT = os.path.dirname(os.path.dirname(HERE))
+PROJECT = os.path.dirname(HERE)
 sys.path.insert(0, os.path.join(PROJECT, "disc"))
-from disctrial.session import WINE64, end_session, prepare_prefix, wine_environment  # noqa: E402
+sys.path.insert(0, os.path.join(PROJECT, "wine"))
+import winelayer  # noqa: E402
 from disctrial.verdict import VERSIONS  # noqa: E402
 
 MAKE_IMAGE = os.path.join(PROJECT, "disc", "make_image.py")
@@ -29,17 +30,19 @@ def main(launcher, autorun, setup, driver, work):
     subprocess.run([sys.executable, MAKE_IMAGE, "make", launcher, autorun, installer, image],
                    check=True, capture_output=True)
     prefix = os.path.join(work, "prefix")
-    prepare_prefix(prefix)
+    winelayer.prepare_prefix(prefix)
 
     started = time.monotonic()
     for _ in VERSIONS:
-        end_session(prefix)
-        subprocess.run([WINE64, driver], env=wine_environment(prefix), capture_output=True)
-    end_session(prefix)
+        winelayer.end_server(prefix)
+        subprocess.run([winelayer.WINE64, driver], env=winelayer.environment(prefix),
+                       capture_output=True)
+    winelayer.end_server(prefix)
     floor = time.monotonic() - started
 
     started = time.monotonic()
-    result = subprocess.run([sys.executable, TRY_DISC, "--driver", driver, "--prefix", prefix,
+    result = subprocess.run([sys.executable, TRY_DISC, "--driver", driver,
+                             "--prefix", os.path.abspath(prefix),
                              "--output", os.path.join(work, "try"), image],
                             capture_output=True, text=True)
     trial = time.monotonic() - started

@@ -1,6 +1,6 @@
 #!/bin/sh
-# Creates the Wine prefix of the tests and of the run script when it is
-# missing, and sets it up: the Windows version that programs see by
+# Creates a Wine prefix when it is missing, and sets it up as the tests,
+# the run scripts and the disc trial want it: the Windows version that programs see by
 # default (Windows XP, the newest system the launcher accepts), window
 # frames drawn by Wine, no debugger on a crash, and the Marlett font for
 # the caption buttons. Runs inside the caller's X session, so the prefix's
@@ -10,19 +10,16 @@
 # holds 64-bit and 32-bit Windows, and its settings are written through
 # wine-config.sh, in the registry view that their reader uses.
 set -eu
-here=$(dirname "$0")
-
-export WINEPREFIX="$TARNELL_WINEPREFIX"
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+wine_layer=$(dirname "$0")
+. "$wine_layer/wine-env.sh"
 MARLETT=/usr/share/wine/fonts/marlett.ttf
 
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "prefix-setup: creating $WINEPREFIX"
     mkdir -p "$WINEPREFIX"
-    /usr/lib/wine/wine64 wineboot -i
+    "$WINE64" wineboot -i
 fi
-config() { sh "$here/wine-config.sh" "$@"; }
+config() { sh "$wine_layer/wine-config.sh" "$@"; }
 config set 'HKCU\Software\Wine' Version winxp
 # No window manager runs under Xvfb: Wine draws the window frames itself,
 # so that clicks on captions and close boxes reach the windows.

@@ -1,0 +1,86 @@
+"""The Wine layer for the Python tools (the disc trial, the benchmarks):
+the loaders and the environment of wine.env, a prefix made and set up by
+prefix-setup.sh, its settings changed by wine-config.sh, which writes each
+one in the registry view that its reader uses, and its server ended.
+
+    import winelayer            # with this folder on sys.path
+    environment = winelayer.environment(prefix)
+    winelayer.prepare_prefix(prefix)
+    winelayer.config(prefix, "set", "HKCU\\\\Software\\\\Wine", "Version", "winxp")
+"""
+import os
+import subprocess
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+PREFIX_SETUP = os.path.join(HERE, "prefix-setup.sh")
+WINE_CONFIG = os.path.join(HERE, "wine-config.sh")
+
+
+class WineError(Exception):
+    """Wine itself failed, or a prefix could not be made or configured."""
+
+
+def read_settings(path=os.path.join(HERE, "wine.env")):
+    """{NAME: VALUE} of wine.env."""
+    settings = {}
+    with open(path, encoding="utf-8") as source:
+        for line in source:
+            line = line.strip()
+            if line and not line.startswith("#"):
+                name, _, value = line.partition("=")
+                settings[name] = value
+    return settings
+
+
+SETTINGS = read_settings()
+WINE64 = SETTINGS["WINE64"]
+WINE32 = SETTINGS["WINE32"]
+WINESERVER = SETTINGS["WINESERVER"]
+
+
+def environment(prefix, base=None):
+    """The environment of a Wine session in the prefix (an absolute path:
+    Wine refuses a relative one)."""
+    env = dict(os.environ if base is None else base)
+    prefix = os.path.abspath(prefix)
+    env.update(WINEPREFIX=prefix, TARNELL_WINEPREFIX=prefix,
+               WINEDEBUG=SETTINGS["WINEDEBUG"], WINEDLLOVERRIDES=SETTINGS["WINEDLLOVERRIDES"])
+    return env
+
+
+def run_checked(command, env, what, timeout=600):
+    """Runs a command of the layer; WineError with its last line when it
+    fails."""
+    try:
+        result = subprocess.run(command, env=env, capture_output=True, text=True,
+                                timeout=timeout)
+    except (OSError, subprocess.TimeoutExpired) as error:
+        raise WineError(f"{what} failed: {error}") from None
+    if result.returncode != 0:
+        detail = (result.stderr or result.stdout).strip().splitlines()
+        raise WineError(f"{what} failed" + (f": {detail[-1]}" if detail else ""))
+    return result
+
+
+def prepare_prefix(prefix):
+    """Makes the prefix when it is missing and sets it up."""
+    run_checked(["sh", PREFIX_SETUP], environment(prefix), "setting up the Wine prefix")
+
+
+def config(prefix, *arguments):
+    """One change of wine-config.sh in the prefix."""
+    run_checked(["sh", WINE_CONFIG, *arguments], environment(prefix),
+                "configuring Wine (" + " ".join(arguments[:1]) + ")")
+
+
+def end_server(prefix):
+    """Ends the prefix's own server and waits for it: every program of that
+    session ends with it, and nothing of another prefix."""
+    env = environment(prefix)
+    subprocess.run([WINESERVER, "-k"], env=env, capture_output=True)
+    subprocess.run([WINESERVER, "-w"], env=env, capture_output=True)
+
+
+def windows_path(path):
+    """A host path as Wine's Z: drive shows it."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
