@@ -55,7 +55,7 @@ static int CountDifferences(const Picture &shown, const Picture &expected, std::
     return differences;
 }
 
-TEST(BrandedLauncher, RunsBesideKelmoraWithItsOwnTitleAndMutex)
+TEST(BrandedLauncher, RunsBesideKelmoraWithItsOwnTitleAndMutex_Native)
 {
     LauncherRun kelmora = StartLauncher(FreshFolder("brand-kelmora"));
     ASSERT_TRUE(kelmora.window);
@@ -126,7 +126,7 @@ static const SchemeCase schemeCases[] =
     { PREVIEW_AFTER, "0 0 0", "48 48 56", "80 80 88", "24 24 28", true, 0x303038 },
 };
 
-TEST(BrandedSplash, ShowsWhatThePreviewsShow)
+TEST(BrandedSplash, ShowsWhatThePreviewsShow_Native)
 {
     for (const SchemeCase &c : schemeCases)
     {
@@ -164,7 +164,7 @@ TEST(BrandedSplash, ShowsWhatThePreviewsShow)
     }
 }
 
-TEST(BrandedIcon, IsThePreviewedIcon)
+TEST(BrandedIcon, IsThePreviewedIcon_Native)
 {
     Picture expected = ReadBitmapFile(TestProgramFolder() + PREVIEW_ICON);
     ASSERT_EQ(expected.width, ICON_SIZE);

@@ -20,7 +20,7 @@ static std::string WaitForRecord(const std::string &folder)
     return ReadTextFile(folder + SETUP_RECORD);
 }
 
-TEST(StartInstall, EnterStartsSetupFromTheLaunchersFolder)
+TEST(StartInstall, EnterStartsSetupFromTheLaunchersFolder_Native)
 {
     std::string disc = FreshFolder("install\\disc");
     std::string elsewhere = FreshFolder("install\\elsewhere");
@@ -35,7 +35,7 @@ TEST(StartInstall, EnterStartsSetupFromTheLaunchersFolder)
     EXPECT_FALSE(FileExists(elsewhere + SETUP_RECORD));
 }
 
-TEST(StartInstall, PathWithASpaceIsQuoted)
+TEST(StartInstall, PathWithASpaceIsQuoted_Native)
 {
     /* Unquoted, "C:\tarnell-tests\with space\..." would start with.exe. */
     std::string root = FreshFolder("quoting");
@@ -51,7 +51,7 @@ TEST(StartInstall, PathWithASpaceIsQuoted)
     EXPECT_FALSE(FileExists(root + SETUP_RECORD));
 }
 
-TEST(StartInstall, MissingSetupClosesSilently)
+TEST(StartInstall, MissingSetupClosesSilently_Native)
 {
     std::string disc = FreshFolder("nosetup");
     LauncherRun run = StartLauncher(disc);
@@ -82,7 +82,7 @@ static std::string FolderOfLength(const std::string &base, size_t length)
     return folder;
 }
 
-TEST(StartInstall, InstallerPathTooLongForItsBufferStartsNothing)
+TEST(StartInstall, InstallerPathTooLongForItsBufferStartsNothing_Native)
 {
     /* The launcher's own path (248 + 5 characters) fits the 256-character
      * buffer, the installer's (248 + 9) does not: nothing may be started,
@@ -101,7 +101,7 @@ TEST(StartInstall, InstallerPathTooLongForItsBufferStartsNothing)
     EXPECT_FALSE(FileExists(deep + SETUP_RECORD));
 }
 
-TEST(StartInstall, InstallerPathThatJustFitsIsStarted)
+TEST(StartInstall, InstallerPathThatJustFitsIsStarted_Native)
 {
     /* 246 + 9 characters and the terminator fill the buffer exactly. */
     std::string deep = FolderOfLength("fitpath", 246);

@@ -54,7 +54,7 @@ protected:
     LauncherControls controls;
 };
 
-TEST_F(LauncherKeyboard, TabAndShiftTabAlternateBetweenTheButtons)
+TEST_F(LauncherKeyboard, TabAndShiftTabAlternateBetweenTheButtons_Native)
 {
     EXPECT_TRUE(KeyMovesFocusTo(VK_TAB, 0, controls.dont));
     EXPECT_TRUE(KeyMovesFocusTo(VK_TAB, 0, controls.start));
@@ -71,19 +71,19 @@ TEST_F(LauncherKeyboard, TabAndShiftTabAlternateBetweenTheButtons)
     EXPECT_FALSE(SetupRan());
 }
 
-TEST_F(LauncherKeyboard, EnterOnDontInstallClosesWithoutStartingAnything)
+TEST_F(LauncherKeyboard, EnterOnDontInstallClosesWithoutStartingAnything_Native)
 {
     PressDontInstallWith(VK_RETURN);
 }
 
-TEST_F(LauncherKeyboard, SpacePressesStartInstall)
+TEST_F(LauncherKeyboard, SpacePressesStartInstall_Native)
 {
     PressKey(run.window, VK_SPACE);
     EXPECT_EQ(FinishLauncher(run), 0u);
     EXPECT_TRUE(WaitUntil([&] { return SetupRan(); }));
 }
 
-TEST_F(LauncherKeyboard, SpacePressesDontInstall)
+TEST_F(LauncherKeyboard, SpacePressesDontInstall_Native)
 {
     PressDontInstallWith(VK_SPACE);
 }
@@ -121,7 +121,7 @@ static HWND FocusTheWindowItself(HWND launcher)
     return other;
 }
 
-TEST_F(LauncherKeyboard, EnterWhileTheWindowItselfHasFocusPressesStartInstall)
+TEST_F(LauncherKeyboard, EnterWhileTheWindowItselfHasFocusPressesStartInstall_Native)
 {
     HWND other = FocusTheWindowItself(run.window);
     ASSERT_EQ(FocusOf(run.window), run.window);
@@ -132,7 +132,7 @@ TEST_F(LauncherKeyboard, EnterWhileTheWindowItselfHasFocusPressesStartInstall)
     DestroyWindow(other);
 }
 
-TEST_F(LauncherKeyboard, TabWhileTheWindowItselfHasFocusGoesToStartInstall)
+TEST_F(LauncherKeyboard, TabWhileTheWindowItselfHasFocusGoesToStartInstall_Native)
 {
     HWND other = FocusTheWindowItself(run.window);
     ASSERT_EQ(FocusOf(run.window), run.window);

@@ -93,7 +93,7 @@ TEST(Languages, ButtonsTitleAndSecondCopyRefusalInTheUsersLanguage)
     EXPECT_EQ(CloseWithAltF4(first), 0u);
 }
 
-TEST(Languages, UnsupportedSystemIsRefusedInTheUsersLanguage)
+TEST(Languages, UnsupportedSystemIsRefusedInTheUsersLanguage_Native)
 {
     REQUIRE_LANGUAGE(c);
     SetProgramWindowsVersion("TARNELL.EXE", "vista");
@@ -109,7 +109,7 @@ TEST(Languages, UnsupportedSystemIsRefusedInTheUsersLanguage)
 }
 
 /* The title's room for the file name follows the length of its words. */
-TEST(Languages, LongFileNameIsCutToFitTheTitle)
+TEST(Languages, LongFileNameIsCutToFitTheTitle_Native)
 {
     REQUIRE_LANGUAGE(c);
     LauncherRun run = StartTranslated("language-long", "KELMORA_AUTORUN_LAUNCHER_WITH_A_VERY_LONG_FILE_NAME.EXE");
@@ -123,7 +123,7 @@ TEST(Languages, LongFileNameIsCutToFitTheTitle)
 
 /* Each copy refuses the other, in its own tongue: the English launcher
  * knows no other. */
-TEST(Languages, TranslatedAndEnglishCopiesExcludeEachOther)
+TEST(Languages, TranslatedAndEnglishCopiesExcludeEachOther_Native)
 {
     REQUIRE_LANGUAGE(c);
     for (bool translatedFirst : { true, false })

@@ -24,7 +24,7 @@ static const VersionCase versionCases[] =
     { "win2003", false }, { "vista", false }, { "win10", false }, { "win31", true },
 };
 
-TEST(Startup, RunsOnTheSystemsItKnowsAndRefusesTheOthers)
+TEST(Startup, RunsOnTheSystemsItKnowsAndRefusesTheOthers_Native)
 {
     std::string folder = FreshFolder("versions");
 
@@ -79,7 +79,7 @@ TEST(Startup, UnsupportedSystemIsRefusedAsSuchEvenWithAnotherCopyRunning)
     EXPECT_EQ(CloseWithAltF4(first), 0u);
 }
 
-TEST(Startup, SecondCopyUnderAnotherNameIsRefusedAndTheFirstGoesOn)
+TEST(Startup, SecondCopyUnderAnotherNameIsRefusedAndTheFirstGoesOn_Native)
 {
     LauncherRun first = StartLauncher(FreshFolder("instance-first"));
     ASSERT_TRUE(first.window);
@@ -114,7 +114,7 @@ TEST(Startup, SecondCopyUnderAnotherNameIsRefusedAndTheFirstGoesOn)
     EXPECT_EQ(CloseWithAltF4(first), 0u);
 }
 
-TEST(Startup, TitleFollowsTheFileName)
+TEST(Startup, TitleFollowsTheFileName_Native)
 {
     LauncherRun run = StartLauncher(FreshFolder("autorun-name"), "AUTORUN.EXE");
     ASSERT_TRUE(run.window);
@@ -122,7 +122,7 @@ TEST(Startup, TitleFollowsTheFileName)
     EXPECT_EQ(CloseWithAltF4(run), 0u);
 }
 
-TEST(Startup, LongFileNameIsCutToFitTheTitle)
+TEST(Startup, LongFileNameIsCutToFitTheTitle_Native)
 {
     const std::string longName = "KELMORA_AUTORUN_LAUNCHER_WITH_A_VERY_LONG_FILE_NAME.EXE";
     LauncherRun run = StartLauncher(FreshFolder("long-name"), longName);

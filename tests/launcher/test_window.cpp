@@ -87,7 +87,7 @@ static const ControlExpectation controlExpectations[] =
     { "button", "Don't Install", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 2 },
 };
 
-TEST_F(LauncherWindow, ControlsAndFont)
+TEST_F(LauncherWindow, ControlsAndFont_Native)
 {
     std::vector<HWND> children = ChildWindows(run.window);
     ASSERT_EQ(children.size(), 4u);
@@ -126,7 +126,7 @@ TEST_F(LauncherWindow, ControlsAndFont)
     EXPECT_EQ(CloseWithAltF4(run), 0u);
 }
 
-TEST_F(LauncherWindow, MinimisesAndRestoresButKeepsItsSize)
+TEST_F(LauncherWindow, MinimisesAndRestoresButKeepsItsSize_Native)
 {
     RECT before;
     GetWindowRect(run.window, &before);
@@ -193,7 +193,7 @@ TEST(LauncherColours, ColourChangeReloadsThePictureWithTheFirstPixelReplaced)
     EXPECT_EQ(CloseWithAltF4(run), 0u);
 }
 
-TEST(LauncherWithoutPicture, EndsQuietlyWithExitCodeZero)
+TEST(LauncherWithoutPicture, EndsQuietlyWithExitCodeZero_Native)
 {
     std::string folder = FreshFolder("nobitmap");
     ASSERT_TRUE(CopyTo(TestProgramFolder() + "Tarnell_nobitmap.exe", folder + "TARNELL.EXE"));

@@ -198,7 +198,7 @@ static BOOL WINAPI StandInFeatureQuery(DWORD feature)
     return systemAnswer;
 }
 
-TEST(ChecksumPath, TablesWhereTheSystemReportsNoSseAndFoldingOnlyWhereTheProcessorCan)
+TEST(ChecksumPath, TablesWhereTheSystemReportsNoSseAndFoldingOnlyWhereTheProcessorCan_Native)
 {
     static const struct { BOOL systemReportsSse; bool folds; } cases[] = {
         { FALSE, false },
@@ -243,7 +243,7 @@ static DWORD WINAPI RunChecksums(LPVOID parameter)
 
 /* Threads that all meet the choice unmade store the same path and get
  * the table path's results. */
-TEST(ChecksumPath, ThreadsThatMakeTheChoiceTogetherAgree)
+TEST(ChecksumPath, ThreadsThatMakeTheChoiceTogetherAgree_Native)
 {
     const DWORD size = 256 * 1024 + 5;
     const int threadCount = 4;

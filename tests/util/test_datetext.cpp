@@ -413,7 +413,7 @@ static const LocaleTextCase localeTextCases[] =
     { "fi_FI.UTF-8", "07.03.2026", "13.05.09", "dd.mm.yyyy", "HH.mm", 0 },
 };
 
-TEST_F(DateTimeLocale, FormatsInTheUsersConventions)
+TEST_F(DateTimeLocale, FormatsInTheUsersConventions_Native)
 {
     char lcAll[64] = "";
     GetEnvironmentVariableA("LC_ALL", lcAll, sizeof(lcAll));

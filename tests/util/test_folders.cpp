@@ -162,7 +162,7 @@ protected:
 
 /* The navigation of the dialog, step by step, on a real tree: into two
  * folders, up twice, onto another drive and back, then OK. */
-TEST_F(Chooser, WorkedNavigationAndOk)
+TEST_F(Chooser, WorkedNavigationAndOk_Native)
 {
     static const struct { int list; const char *entry; const char *path; const char *driveText; } steps[] = {
         { IDC_FOLDER_LIST, "[Data]", "@Data\\", NULL },
@@ -207,7 +207,7 @@ TEST_F(Chooser, WorkedNavigationAndOk)
  * down and up and down again: such a name is never taken to end in a
  * backslash, so going up keeps it whole and entering a folder below it
  * puts a backslash between the two. */
-TEST_F(Chooser, DoubleByteFoldersDownAndUp)
+TEST_F(Chooser, DoubleByteFoldersDownAndUp_Native)
 {
     REQUIRE_DOUBLE_BYTE_SAMPLE(sample);
     const std::string name = sample->folder, c = sample->character;
@@ -247,7 +247,7 @@ TEST_F(Chooser, DoubleByteFoldersDownAndUp)
 
 /* Cancel, Escape and the close box all give 0 and leave the caller's
  * buffer as it was, after some navigation. */
-TEST_F(Chooser, CancelEscapeAndCloseBoxKeepTheCallersBuffer)
+TEST_F(Chooser, CancelEscapeAndCloseBoxKeepTheCallersBuffer_Native)
 {
     static const char *const ways[] = { "Cancel", "Escape", "close box" };
 
@@ -382,7 +382,7 @@ TEST_F(Chooser, HelpIsNotYetImplemented)
 
 /* The parent of a path without any backslash is the path itself; the
  * dialog lists the current folder for such a start. */
-TEST_F(Chooser, ParentOfAPathWithoutBackslashKeepsIt)
+TEST_F(Chooser, ParentOfAPathWithoutBackslashKeepsIt_Native)
 {
     ASSERT_TRUE(SetCurrentDirectoryA((root + "Data\\Old").c_str()));
     Start(OS_TYPE_WINNT3, ".");
@@ -401,7 +401,7 @@ TEST_F(Chooser, ParentOfAPathWithoutBackslashKeepsIt)
 
 /* A sub-folder whose joined path would pass 260 characters is not
  * entered: the path and the list stay as they were. */
-TEST_F(Chooser, ASubFolderTooDeepForTheBufferIsNotEntered)
+TEST_F(Chooser, ASubFolderTooDeepForTheBufferIsNotEntered_Native)
 {
     std::string deep = root + std::string(100, 'd');
     deep += "\\" + std::string(230 - deep.size() - 1, 'e');
@@ -462,7 +462,7 @@ TEST_F(Chooser, RefusalsLeaveTheCallersBufferUntouched)
 /* When even the program's own folder cannot be listed (here it was moved
  * away after the program started), the dialog gives up and the call
  * returns 0 with the caller's buffer as it was. */
-TEST(ChooserProgram, GivesUpWhenItsOwnFolderCannotBeListed)
+TEST(ChooserProgram, GivesUpWhenItsOwnFolderCannotBeListed_Native)
 {
     std::string base = FreshFolder("ChooserGone");
     std::string program = base + "Program\\";
@@ -563,7 +563,7 @@ protected:
 
 /* The item list that the browser hands back is released: no block with
  * its bytes is left with the allocator after the call. */
-TEST_F(ShellChooser, ShowsTheTitleAndHandsBackTheChosenPath)
+TEST_F(ShellChooser, ShowsTheTitleAndHandsBackTheChosenPath_Native)
 {
     std::string title = "Where shall the files go? " + std::string(100, '.');
     std::string chosen = root + "Data";
@@ -600,7 +600,7 @@ TEST_F(ShellChooser, ShowsTheTitleAndHandsBackTheChosenPath)
     CoUninitialize();
 }
 
-TEST_F(ShellChooser, CancelAndAnItemWithoutAPathGiveNothing)
+TEST_F(ShellChooser, CancelAndAnItemWithoutAPathGiveNothing_Native)
 {
     Start(OS_TYPE_WINNT4, root);
     HWND browser = Dialog();

@@ -37,7 +37,7 @@ static const LocaleCase localeCases[] =
     { "fi_FI.UTF-8", "2E 1 2E 1 1 1\n" },
 };
 
-TEST(LocaleLoaders, ReadTheUsersLocale)
+TEST(LocaleLoaders, ReadTheUsersLocale_Native)
 {
     char lcAll[64] = "";
     GetEnvironmentVariableA("LC_ALL", lcAll, sizeof(lcAll));
@@ -53,7 +53,7 @@ TEST(LocaleLoaders, ReadTheUsersLocale)
     GTEST_SKIP() << "no expectation for LC_ALL=" << lcAll;
 }
 
-TEST(LocaleLoaders, InitialRecordIsMonthFirstTwelveHour)
+TEST(LocaleLoaders, InitialRecordIsMonthFirstTwelveHour_Native)
 {
     EXPECT_EQ(ProbeLocale("initial"), "2F 0 3A 0 -1 -1\n");
 }
@@ -98,7 +98,7 @@ TEST_F(LocaleOverrides, TwoCharacterSeparatorKeepsItsFirstCharacter)
     EXPECT_EQ(ProbeLocale(), "2E 2 2D 1 2 1\n");
 }
 
-TEST_F(LocaleOverrides, QueryThatDoesNotFitLeavesItsFieldAlone)
+TEST_F(LocaleOverrides, QueryThatDoesNotFitLeavesItsFieldAlone_Native)
 {
     /* Separators of 11 and 9 characters do not fit the loaders' buffers
      * of 11 and 9 characters with their terminators; the orders and the

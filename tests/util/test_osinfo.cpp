@@ -26,7 +26,7 @@ static const WineVersionCase wineVersionCases[] =
     { "win31",   OS_TYPE_OTHER,   "Unknown" },
 };
 
-TEST(OsType, FollowsTheWindowsVersionWineReports)
+TEST(OsType, FollowsTheWindowsVersionWineReports_Native)
 {
     std::string folder = FreshFolder("osinfo");
 

@@ -362,7 +362,7 @@ static void ExpectProbeIdentity(const char *folderName, const char *exeName, con
     EXPECT_EQ(shownShortName, shortName);
 }
 
-TEST(ModuleIdentity, RealProgramsUnderChosenNames)
+TEST(ModuleIdentity, RealProgramsUnderChosenNames_Native)
 {
     static const struct { const char *folder; const char *exe; const char *fileName;
                           const char *shortName; } cases[] = {
