@@ -11,8 +11,8 @@ import subprocess
 import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(os.path.dirname(HERE), "wine"))
-import winelayer  # noqa: E402
+sys.path.insert(0, os.path.dirname(HERE))
+from wine import winelayer  # noqa: E402
 
 TAIL_LINES, LINE_WIDTH = 2048, 30
 LISTED_LINES = 1100

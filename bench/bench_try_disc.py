@@ -12,10 +12,9 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 PROJECT = os.path.dirname(HERE)
-sys.path.insert(0, os.path.join(PROJECT, "disc"))
-sys.path.insert(0, os.path.join(PROJECT, "wine"))
-import winelayer  # noqa: E402
-from disctrial.verdict import VERSIONS  # noqa: E402
+sys.path.insert(0, PROJECT)
+from disc.disctrial.verdict import VERSIONS  # noqa: E402
+from wine import winelayer  # noqa: E402
 
 MAKE_IMAGE = os.path.join(PROJECT, "disc", "make_image.py")
 TRY_DISC = os.path.join(PROJECT, "disc", "try_disc.py")

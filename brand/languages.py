@@ -8,11 +8,17 @@ A language file is UTF-8 text, one KEY = TEXT a line; blank lines and
 lines starting with # are skipped. A publisher's file for a language that
 ships with the launcher gives only the texts it changes.
 
-make_brand.py calls check_languages(); the refusal class and the text
-check it passes in are its own, so that every refusal reads alike.
+make_brand.py calls check_languages(). The title's limits and English
+form, the buttons' font and the room of their texts come from the
+launcher's layout (layout.py).
 """
 import os
 import struct
+
+from hostlib import Refusal
+from brand.codepage import TEXT_CODE_PAGE, windows_1252
+from brand.layout import (BUTTON_FONT_FACE, BUTTON_FONT_POINTS, BUTTON_TEXT_ROOM, ENGLISH_TITLE,
+                          LONGEST_DOS_NAME, TITLE_LEAD, TITLE_LIMIT)
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SHIPPED = os.path.join(HERE, "languages")
@@ -48,7 +54,6 @@ LANGUAGES = {
     "uk": ("Ukrainian", 0x22, 1251), "vi": ("Vietnamese", 0x2A, 1258),
     "zh": ("Chinese", 0x04, 936),
 }
-TEXT_CODE_PAGE = 1252
 # Bokmal and Nynorsk share the primary language Norwegian, and one text.
 ALIASES = {"nb": "no", "nn": "no"}
 SUBLANG_DEFAULT = 0x01
@@ -64,64 +69,79 @@ BUTTONS = ("start-install", "dont-install")
 # characters, the caption's words 46 (47 with the space before them).
 TEXT_LIMIT = 127
 CAPTION_LIMIT = 46
-# The title buffer holds 79 characters; a launcher with the longest 8.3
-# name (12) and the space before the title leave the rest to the words.
-TITLE_LIMIT = 79
-LONGEST_DOS_NAME = 12
 PLACEHOLDERS = ("{product}", "{file}", "{version}")
-ENGLISH_TITLE = "{product} CD-ROM Autorun Program ({file} v{version})"
 
-# The buttons' font at 96 dots per inch: the 8-point face of Windows' MS
-# Sans Serif, whose widths Wine's copy of the font (fonts-wine) gives. A
-# 100-pixel button loses 2 pixels of 3-D edge and 2 of focus rectangle
-# and gap on each side.
+# The buttons' font at 96 dots per inch: its face of Windows' MS Sans
+# Serif, whose widths Wine's copy of the font (fonts-wine) gives.
 BUTTON_FONT_FILE = "/usr/share/wine/fonts/sserife.fon"
-BUTTON_FONT_POINTS = 8
-BUTTON_TEXT_ROOM = 100 - 2 * 4
+
+# A .fon file is an NE module (behind an MZ header) whose resource table
+# holds its faces as FONT resources in the FNT format, versions 2.0 and 3.0.
+MZ_NE_HEADER = 0x3C                 # DWORD: where the NE header starts
+NE_RESOURCE_TABLE = 0x24            # WORD, from the NE header: the resource table
+# The resource table: a WORD alignment shift, then per resource type a
+# TYPEINFO followed by a NAMEINFO per resource; a type of 0 ends it.
+RESOURCE_SHIFT = 0                  # WORD: resource offsets are shifted left by it
+RESOURCE_TYPES = 2                  # where the first TYPEINFO starts
+TYPEINFO_TYPE = 0                   # WORD: the resource type, 0 at the end
+TYPEINFO_COUNT = 2                  # WORD: how many NAMEINFOs follow
+TYPEINFO_SIZE = 8
+NAMEINFO_OFFSET = 0                 # WORD: the resource's offset in the file, shifted
+NAMEINFO_SIZE = 12
 RT_FONT = 0x8008
+# The FNT header's fields, and where each version's character table
+# starts and how long its entries are: a WORD width, then the glyph's
+# offset, a WORD in version 2.0 and a DWORD in 3.0.
+FNT_VERSION = 0                     # WORD: 0x200 or 0x300
+FNT_POINTS = 68                     # WORD: the face's nominal point size
+FNT_FIRST_CHAR = 95                 # BYTE
+FNT_LAST_CHAR = 96                  # BYTE
+FNT_VERSION_3 = 0x300
+FNT_CHAR_TABLE_2 = (118, 4)
+FNT_CHAR_TABLE_3 = (148, 6)
 
 
 def setting_name(key, names):
     return SETTINGS[key][0 if names == "cmake" else 1]
 
 
-def parse_codes(text, setting, refusal):
+def parse_codes(text, setting):
     """The codes of a list such as 'de,fr,es' (commas or semicolons, any
     case), in order; refuses unknown, repeated and non-1252 codes."""
     codes = []
     for item in text.replace(";", ",").split(","):
         code = item.strip().lower()
         if not code:
-            raise refusal(setting, "the list has an empty entry", text)
+            raise Refusal("the list has an empty entry", repr(text), setting)
         if code == "en":
-            raise refusal(setting, "English is always carried; name only the other languages",
-                          text)
+            raise Refusal("English is always carried; name only the other languages",
+                          repr(text), setting)
         if code in ALIASES:
-            raise refusal(setting, f"{code!r} is carried as {ALIASES[code]!r}: Bokmal and Nynorsk "
-                          "share one text", text)
+            raise Refusal(f"{code!r} is carried as {ALIASES[code]!r}: Bokmal and Nynorsk "
+                          "share one text", repr(text), setting)
         if code not in LANGUAGES:
-            raise refusal(setting, f"{code!r} is not an ISO 639-1 code of a language Windows has",
-                          text)
+            raise Refusal(f"{code!r} is not an ISO 639-1 code of a language Windows has",
+                          repr(text), setting)
         name, _, code_page = LANGUAGES[code]
         if code_page != TEXT_CODE_PAGE:
-            raise refusal(setting, f"{name} ({code}) is written in code page {code_page}; the "
-                          f"launcher's texts are Windows-1252 only", text)
+            raise Refusal(f"{name} ({code}) is written in code page {code_page}; the "
+                          f"launcher's texts are Windows-1252 only", repr(text), setting)
         if code in codes:
-            raise refusal(setting, f"{code!r} is named twice", text)
+            raise Refusal(f"{code!r} is named twice", repr(text), setting)
         codes.append(code)
     return codes
 
 
-def read_language_file(path, setting, refusal):
+def read_language_file(path, setting):
     """{key: text} of a language file."""
     try:
         with open(path, "rb") as source:
             lines = source.read().decode("utf-8-sig").splitlines()
     except OSError as error:
-        raise refusal(setting, f"the language file cannot be read ({error.strerror})",
-                      path) from None
+        raise Refusal(f"the language file cannot be read ({error.strerror})", repr(path),
+                      setting) from None
     except UnicodeDecodeError:
-        raise refusal(setting, "the language file is not UTF-8 text", path) from None
+        raise Refusal("the language file is not UTF-8 text", repr(path), setting) from None
     texts = {}
     for number, line in enumerate(lines, 1):
         line = line.strip()
@@ -130,50 +150,52 @@ def read_language_file(path, setting, refusal):
         where = f"{path} line {number}"
         key, equals, text = (part.strip() for part in line.partition("="))
         if not equals:
-            raise refusal(setting, f"{where}: a line is KEY = TEXT", line)
+            raise Refusal(f"{where}: a line is KEY = TEXT", repr(line), setting)
         if key not in TEXTS:
-            raise refusal(setting, f"{where}: the keys are {', '.join(TEXTS)}", key)
+            raise Refusal(f"{where}: the keys are {', '.join(TEXTS)}", repr(key), setting)
         if key in texts:
-            raise refusal(setting, f"{where}: the key is given twice", key)
+            raise Refusal(f"{where}: the key is given twice", repr(key), setting)
         if not text:
-            raise refusal(setting, f"{where}: the text is empty", key)
+            raise Refusal(f"{where}: the text is empty", repr(key), setting)
         texts[key] = text
     return texts
 
 
-def parse_files(items, codes, setting, refusal):
+def parse_files(items, codes, setting):
     """{code: path} of the CODE=FILE items."""
     files = {}
     for item in items:
         code, equals, path = item.partition("=")
         code = code.strip().lower()
         if not equals or not path:
-            raise refusal(setting, "a language file is given as CODE=FILE", item)
+            raise Refusal("a language file is given as CODE=FILE", repr(item), setting)
         if code not in codes:
-            raise refusal(setting, f"{code!r} is not among the languages carried", item)
+            raise Refusal(f"{code!r} is not among the languages carried", repr(item), setting)
         if code in files:
-            raise refusal(setting, f"{code!r} has two language files", item)
+            raise Refusal(f"{code!r} has two language files", repr(item), setting)
         files[code] = path
     return files
 
 
-def language_texts(code, path, names, refusal):
+def language_texts(code, path, names):
     """The texts of one language: the shipped ones, with the publisher's
     file over them."""
     texts, setting = {}, setting_name("languages", names)
     shipped = os.path.join(SHIPPED, code + ".txt")
     if os.path.exists(shipped):
-        texts = read_language_file(shipped, setting, refusal)
+        texts = read_language_file(shipped, setting)
     if path is not None:
         setting = setting_name("files", names)
-        texts.update(read_language_file(path, setting, refusal))
+        texts.update(read_language_file(path, setting))
     missing = [key for key in REQUIRED if key not in texts]
     name = LANGUAGES[code][0]
     if not texts:
-        raise refusal(setting, f"no texts for {name} ship with the launcher: give them in a "
-                      f"language file ({setting_name('files', names)} {code}=FILE)", code)
+        raise Refusal(f"no texts for {name} ship with the launcher: give them in a "
+                      f"language file ({setting_name('files', names)} {code}=FILE)", repr(code),
+                      setting)
     if missing:
-        raise refusal(setting, f"the file for {name} ({code}) lacks {', '.join(missing)}", path)
+        raise Refusal(f"the file for {name} ({code}) lacks {', '.join(missing)}", repr(path),
+                      setting)
     return texts, setting
 
 
@@ -183,57 +205,59 @@ def read_font_widths(path=BUTTON_FONT_FILE, points=BUTTON_FONT_POINTS):
     None when it has no such face."""
     with open(path, "rb") as source:
         data = source.read()
-    module = struct.unpack_from("<I", data, 0x3C)[0]
-    table = module + struct.unpack_from("<H", data, module + 0x24)[0]
-    shift = struct.unpack_from("<H", data, table)[0]
-    place = table + 2
+
+    def word(offset):
+        return struct.unpack_from("<H", data, offset)[0]
+
+    module = struct.unpack_from("<I", data, MZ_NE_HEADER)[0]
+    table = module + word(module + NE_RESOURCE_TABLE)
+    shift = word(table + RESOURCE_SHIFT)
+    place = table + RESOURCE_TYPES
     while True:
-        kind, count = struct.unpack_from("<HH", data, place)
-        place += 8
+        kind, count = word(place + TYPEINFO_TYPE), word(place + TYPEINFO_COUNT)
+        place += TYPEINFO_SIZE
         if kind == 0:
             return None
         for _ in range(count):
-            offset = struct.unpack_from("<H", data, place)[0] << shift
-            place += 12
-            if kind != RT_FONT:
+            face = word(place + NAMEINFO_OFFSET) << shift
+            place += NAMEINFO_SIZE
+            if kind != RT_FONT or word(face + FNT_POINTS) != points:
                 continue
-            version, = struct.unpack_from("<H", data, offset)
-            face_points, = struct.unpack_from("<H", data, offset + 68)
-            first, last = data[offset + 95], data[offset + 96]
-            entries, step = (offset + 148, 6) if version == 0x300 else (offset + 118, 4)
-            if face_points == points:
-                return {c: struct.unpack_from("<H", data, entries + (c - first) * step)[0]
-                        for c in range(first, last + 1)}
+            first, last = data[face + FNT_FIRST_CHAR], data[face + FNT_LAST_CHAR]
+            start, step = FNT_CHAR_TABLE_3 if word(face + FNT_VERSION) == FNT_VERSION_3 \
+                else FNT_CHAR_TABLE_2
+            return {c: word(face + start + (c - first) * step) for c in range(first, last + 1)}
 
 
 def button_width(data, widths):
     return sum(widths.get(byte, 0) for byte in data)
 
 
-def check_title(setting, template, product, version, refusal):
+def check_title(setting, template, product, version):
     """The title's format: the template with the product word put in and
     %s for the file name and the version."""
     for placeholder in PLACEHOLDERS:
         if template.count(placeholder) != 1:
-            raise refusal(setting, f"the title holds {', '.join(PLACEHOLDERS)} once each",
-                          template)
+            raise Refusal(f"the title holds {', '.join(PLACEHOLDERS)} once each",
+                          repr(template), setting)
     if template.index("{file}") > template.index("{version}"):
-        raise refusal(setting, "the title names {file} before {version}", template)
+        raise Refusal("the title names {file} before {version}", repr(template), setting)
     bare = template
     for placeholder in PLACEHOLDERS:
         bare = bare.replace(placeholder, "")
     if "%" in bare or "{" in bare or "}" in bare:
-        raise refusal(setting, "the title holds no % and no braces but its three placeholders",
-                      template)
-    length = 1 + len(bare) + len(product) + len(version) + LONGEST_DOS_NAME
+        raise Refusal("the title holds no % and no braces but its three placeholders",
+                      repr(template), setting)
+    length = len(TITLE_LEAD) + len(bare) + len(product) + len(version) + LONGEST_DOS_NAME
     if length > TITLE_LIMIT:
-        raise refusal(setting, f"the title of a launcher with an 8.3 name takes {length} "
-                      f"characters, of the {TITLE_LIMIT} the title holds", template)
-    return " " + template.replace("{product}", product).replace("{file}", "%s").replace(
+        raise Refusal(f"the title of a launcher with an 8.3 name takes {length} "
+                      f"characters, of the {TITLE_LIMIT} the title holds", repr(template),
+                      setting)
+    return TITLE_LEAD + template.replace("{product}", product).replace("{file}", "%s").replace(
         "{version}", "%s")
 
 
-def check_texts(code, texts, setting, product, version, widths, encode, refusal):
+def check_texts(code, texts, setting, product, version, widths):
     """{key: text} as the string table takes it; refuses what the launcher
     could not show."""
     checked = {}
@@ -241,22 +265,23 @@ def check_texts(code, texts, setting, product, version, widths, encode, refusal)
         text = texts.get(key)
         where = f"{setting} {code} {key}"
         if key == "title":
-            text = check_title(where, text or ENGLISH_TITLE, product, version, refusal)
-            encode(where, text)
+            text = check_title(where, text or ENGLISH_TITLE, product, version)
+            windows_1252(where, text)
             checked[key] = text
             continue
-        data = encode(where, text)
+        data = windows_1252(where, text)
         limit = CAPTION_LIMIT if key == "error-caption" else TEXT_LIMIT
         if len(data) > limit:
-            raise refusal(where, f"the text holds at most {limit} characters", text)
+            raise Refusal(f"the text holds at most {limit} characters", repr(text), where)
         if key in BUTTONS:
             if "&" in text:
-                raise refusal(where, "a button text holds no &, which would underline the "
-                              "letter after it", text)
+                raise Refusal("a button text holds no &, which would underline the "
+                              "letter after it", repr(text), where)
             width = button_width(data, widths)
             if width > BUTTON_TEXT_ROOM:
-                raise refusal(where, f"the text is {width} pixels wide in {BUTTON_FONT_POINTS}-"
-                              f"point MS Sans Serif; the button holds {BUTTON_TEXT_ROOM}", text)
+                raise Refusal(f"the text is {width} pixels wide in {BUTTON_FONT_POINTS}-point "
+                              f"{BUTTON_FONT_FACE}; the button holds {BUTTON_TEXT_ROOM}",
+                              repr(text), where)
         checked[key] = " " + text if key == "error-caption" else text
     return checked
 
@@ -307,26 +332,25 @@ def buttons_txt(carried):
                    for code, texts in carried.items()).encode("utf-8")
 
 
-def check_languages(codes_text, file_items, names, product, version, encode, refusal):
+def check_languages(codes_text, file_items, names, product, version):
     """Checks the languages and their texts; returns the files to write,
     by name, none when no language is named."""
     if not codes_text.strip() and not file_items:
         return {}
-    codes = parse_codes(codes_text, setting_name("languages", names), refusal) \
+    codes = parse_codes(codes_text, setting_name("languages", names)) \
         if codes_text.strip() else []
-    files = parse_files(file_items, codes, setting_name("files", names), refusal)
+    files = parse_files(file_items, codes, setting_name("files", names))
     try:
         widths = read_font_widths()
     except (OSError, struct.error, IndexError):
         widths = None
     if widths is None:
-        raise refusal(setting_name("languages", names), "the buttons' font, whose widths the "
-                      "button texts are checked with, cannot be read (install fonts-wine)",
-                      BUTTON_FONT_FILE)
+        raise Refusal("the buttons' font, whose widths the button texts are checked with, "
+                      "cannot be read (install fonts-wine)", repr(BUTTON_FONT_FILE),
+                      setting_name("languages", names))
     carried = {}
     for code in codes:
-        texts, setting = language_texts(code, files.get(code), names, refusal)
-        carried[code] = check_texts(code, texts, setting, product, version, widths, encode,
-                                    refusal)
+        texts, setting = language_texts(code, files.get(code), names)
+        carried[code] = check_texts(code, texts, setting, product, version, widths)
     return {"languages.rc": languages_rc(carried), "languages.h": languages_h(carried),
             "buttons.txt": buttons_txt(carried)}

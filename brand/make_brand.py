@@ -19,18 +19,15 @@ import os
 import re
 import sys
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "art"))
-from artformat import write_files  # noqa: E402
-import languages  # noqa: E402
+# The project's root, where hostlib and the brand package are found.
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+import hostlib  # noqa: E402
+from hostlib import Refusal  # noqa: E402
+from brand import languages  # noqa: E402
+from brand.art.artformat import write_files  # noqa: E402
+from brand.codepage import windows_1252  # noqa: E402
+from brand.layout import TITLE_SIZE, WORD_AND_VERSION_LIMIT  # noqa: E402
 
-ENCODING = "cp1252"
-# The window title " WORD CD-ROM Autorun Program (NAME vVERSION)" lives in
-# an 80-character buffer. With the longest 8.3 file name (12 characters)
-# the fixed text, the word and the version may take 79 - 12 characters.
-TITLE_SIZE = 80
-LONGEST_DOS_NAME = len("ABCDEFGH.EXE")
-TITLE_FIXED = len("  CD-ROM Autorun Program ( v)")
-WORD_AND_VERSION_LIMIT = TITLE_SIZE - 1 - LONGEST_DOS_NAME - TITLE_FIXED     # 38
 VERSION_PATTERN = re.compile(r"^([0-9]+)\.([0-9]+)\.([0-9]+)$")
 VERSION_PART_LIMIT = 0xFFFF
 
@@ -40,38 +37,18 @@ SETTINGS = {"product": ("TARNELL_PRODUCT", "--product"),
             "copyright": ("TARNELL_COPYRIGHT", "--copyright")}
 
 
-class Refusal(Exception):
-    def __init__(self, setting, rule, value):
-        super().__init__(f"{setting}: refused: {rule}: {value!r}")
-
-
-def windows_1252(setting, text):
-    """The text's bytes in Windows-1252; refuses characters outside it and
-    control characters."""
-    try:
-        data = text.encode(ENCODING)
-    except UnicodeEncodeError as error:
-        raise Refusal(setting, "the text must be printable Windows-1252; "
-                      f"{text[error.start]!r} is not in it", text) from None
-    bad = [c for c in text if ord(c) < 0x20 or ord(c) == 0x7F]
-    if bad:
-        raise Refusal(setting, f"the text must be printable Windows-1252; {bad[0]!r} is a "
-                      "control character", text)
-    return data
-
-
 def check_product(setting, word):
     data = windows_1252(setting, word)
     if not word.strip():
-        raise Refusal(setting, "the product word is empty", word)
+        raise Refusal("the product word is empty", repr(word), setting)
     if word != word.strip():
-        raise Refusal(setting, "the product word has no spaces at its ends", word)
+        raise Refusal("the product word has no spaces at its ends", repr(word), setting)
     if "\\" in word:
-        raise Refusal(setting, "the product word holds no backslash, which a mutex name may not "
-                      "hold", word)
+        raise Refusal("the product word holds no backslash, which a mutex name may not hold",
+                      repr(word), setting)
     if "%" in word:
-        raise Refusal(setting, "the product word holds no percent sign: the title is a format "
-                      "text", word)
+        raise Refusal("the product word holds no percent sign: the title is a format text",
+                      repr(word), setting)
     return data
 
 
@@ -79,11 +56,12 @@ def check_version(setting, text):
     """The three numbers of A.B.C, each 0 to 65535."""
     match = VERSION_PATTERN.match(text)
     if not match:
-        raise Refusal(setting, "the version is three dot-separated decimal numbers, as 2.31.005",
-                      text)
+        raise Refusal("the version is three dot-separated decimal numbers, as 2.31.005",
+                      repr(text), setting)
     numbers = [int(part) for part in match.groups()]
     if max(numbers) > VERSION_PART_LIMIT:
-        raise Refusal(setting, f"each number of the version is at most {VERSION_PART_LIMIT}", text)
+        raise Refusal(f"each number of the version is at most {VERSION_PART_LIMIT}", repr(text),
+                      setting)
     return numbers
 
 
@@ -129,11 +107,12 @@ def check_brand(product, version, company, copyright_, names="cmake"):
     product_bytes = check_product(name["product"], product)
     numbers = check_version(name["version"], version)
     if len(product) + len(version) > WORD_AND_VERSION_LIMIT:
-        raise Refusal(name["product"], f"the product word and the version take at most "
+        raise Refusal(f"the product word and the version take at most "
                       f"{WORD_AND_VERSION_LIMIT} characters together, so that the title of a "
                       f"launcher with an 8.3 name fits its {TITLE_SIZE}-character buffer; with "
                       f"version {version} the word takes at most "
-                      f"{max(0, WORD_AND_VERSION_LIMIT - len(version))}", product)
+                      f"{max(0, WORD_AND_VERSION_LIMIT - len(version))}", repr(product),
+                      name["product"])
     company_bytes = windows_1252(name["company"], company)
     copyright_bytes = windows_1252(name["copyright"], copyright_)
     version_bytes = version.encode("ascii")
@@ -146,8 +125,7 @@ def language_files(arguments):
     """The translations' files, by name, and the ones to remove: a build
     that carried languages before must not keep their stale files."""
     files = languages.check_languages(arguments.languages, arguments.language_file,
-                                      arguments.names, arguments.product, arguments.version,
-                                      windows_1252, Refusal)
+                                      arguments.names, arguments.product, arguments.version)
     stale = [name for name in ("languages.rc", "languages.h", "buttons.txt") if name not in files]
     return files, stale
 
@@ -174,13 +152,4 @@ def main():
 
 
 if __name__ == "__main__":
-    try:
-        main()
-    except Refusal as refusal:
-        print(refusal, file=sys.stderr)
-        sys.exit(1)
-    except OSError as error:
-        # A folder that cannot be written, a full disk, a language file gone.
-        print(f"make_brand: failed: {error.strerror or error}"
-              + (f": {error.filename}" if error.filename else ""), file=sys.stderr)
-        sys.exit(1)
+    hostlib.run(main, "make_brand")

@@ -78,8 +78,13 @@ function(tarnell_brand name prefix)
             message(FATAL_ERROR "${error}")
         endif()
     endforeach()
+    # What the brand tools read besides their own scripts: the shared host
+    # module, the launcher's layout and the modules it is read through.
+    set(shared ${PROJECT_SOURCE_DIR}/hostlib/__init__.py ${PROJECT_SOURCE_DIR}/launcher/layout.h
+        ${PROJECT_SOURCE_DIR}/brand/layout.py ${art}/artformat.py ${art}/picture.py)
     set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
-                 ${PROJECT_SOURCE_DIR}/brand/make_brand.py)
+                 ${PROJECT_SOURCE_DIR}/brand/make_brand.py ${PROJECT_SOURCE_DIR}/brand/codepage.py
+                 ${shared})
 
     set(previews ${dir}/previews)
     get_property(codes GLOBAL PROPERTY tarnell_brand_${name}_languages)
@@ -97,14 +102,14 @@ function(tarnell_brand name prefix)
         COMMAND ${TARNELL_SYSTEM_PYTHON3} ${art}/make_splash.py "--setting=${splash_setting}"
                 --previews ${previews} ${buttons}
                 ${${prefix}_SPLASH} ${dir}/splash.bmp
-        DEPENDS ${${prefix}_SPLASH} ${art}/make_splash.py ${art}/artformat.py ${buttons_file}
+        DEPENDS ${${prefix}_SPLASH} ${art}/make_splash.py ${shared} ${buttons_file}
         COMMENT "Splash of the ${name} brand" VERBATIM)
     add_custom_command(
         OUTPUT ${dir}/icon.ico ${previews}/icon.png
         COMMAND ${TARNELL_SYSTEM_PYTHON3} ${art}/make_icon.py "--setting=${icon_setting}"
                 --preview ${previews}/icon.png
                 ${${prefix}_ICON} ${dir}/icon.ico
-        DEPENDS ${${prefix}_ICON} ${art}/make_icon.py ${art}/artformat.py
+        DEPENDS ${${prefix}_ICON} ${art}/make_icon.py ${shared}
         COMMENT "Icon of the ${name} brand" VERBATIM)
     add_custom_target(${name}_art DEPENDS ${dir}/splash.bmp ${dir}/icon.ico
         ${previews}/splash.png ${previews}/splash-after-colour-change.png ${previews}/icon.png

@@ -22,13 +22,16 @@ import os
 import sys
 import tempfile
 
-from discimage import Refusal, failure_line
-from discimage.names import (AUTORUN_NAME, JOLIET_LABEL_LIMIT, LAUNCHER_NAME, SETUP_NAME,
+# The project's root, where hostlib is found.
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+import hostlib  # noqa: E402
+from hostlib import Refusal, shown  # noqa: E402
+from discimage.names import (AUTORUN_NAME, JOLIET_LABEL_LIMIT, LAUNCHER_NAME,  # noqa: E402
                              DiscFile, autorun_label, check_capacity, check_output,
                              dos_name_warnings, iso_tree_warnings, map_label, media_line,
-                             scan_installer, shown)
-from discimage.readback import verify_image
-from discimage.writer import image_epoch, write_image
+                             scan_installer)
+from discimage.readback import verify_image  # noqa: E402
+from discimage.writer import image_epoch, write_image  # noqa: E402
 
 
 def counted(number, word):
@@ -87,7 +90,6 @@ def make(arguments):
     if label is None:
         label = map_label(autorun_label(arguments.autorun), loose=True)
 
-    setup_source = next(f.source for f in files if f.disc_path == "/" + SETUP_NAME)
     files = [DiscFile("/" + AUTORUN_NAME, arguments.autorun),
              DiscFile("/" + LAUNCHER_NAME, arguments.launcher)] + files
 
@@ -95,7 +97,7 @@ def make(arguments):
                                        dir=os.path.dirname(output))
     os.close(handle)
     try:
-        write_image(partial, label, epoch, arguments.launcher, arguments.autorun, installer, setup_source)
+        write_image(partial, label, epoch, files, folders)
         problems = verify_image(partial, label, files, folders)
         if problems:
             for problem in problems:
@@ -130,11 +132,4 @@ def main():
 
 
 if __name__ == "__main__":
-    try:
-        main()
-    except Refusal as refusal:
-        print(f"make-disc: refused: {refusal}", file=sys.stderr)
-        sys.exit(1)
-    except Exception as error:  # never a traceback for a publisher
-        print(f"make-disc: failed: {failure_line(error)}", file=sys.stderr)
-        sys.exit(1)
+    hostlib.run(main, "make-disc")

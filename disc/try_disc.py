@@ -14,20 +14,34 @@ wrong command line. Runs inside an X session (scripts/try-disc.sh starts
 one).
 """
 import argparse
+import contextlib
 import os
 import shutil
 import sys
 import tempfile
+from dataclasses import dataclass
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, HERE)
-from discimage import Refusal, failure_line  # noqa: E402
+# The project's root, where hostlib and the Wine layer are found.
+sys.path.insert(0, os.path.dirname(HERE))
+import hostlib  # noqa: E402
+from hostlib import Refusal  # noqa: E402
 from disctrial.image import Autorun, DiscImage  # noqa: E402
 from disctrial.session import DRIVE, SessionError, drop_drive, prepare_prefix, try_version  # noqa: E402
 from disctrial.sheet import make_sheet, picture, report  # noqa: E402
-from disctrial.verdict import SECOND_COPY_VERSION, VERSIONS, is_our_launcher, judge, setup_started, what_appeared  # noqa: E402
+from disctrial.verdict import SECOND_COPY_VERSION, VERSIONS, Outcome, is_our_launcher, judge  # noqa: E402
 
 NAME = "try-disc"
+
+
+@dataclass(frozen=True)
+class Tree:
+    """One tree of the disc's names, extracted: its AUTORUN.INF and
+    whether the program that names is this launcher."""
+    name: str
+    folder: str
+    autorun: Autorun
+    ours: bool
 
 
 def default_output(image):
@@ -39,7 +53,7 @@ def chosen_versions(text):
     if not text:
         return VERSIONS
     names = [name.strip() for name in text.split(",") if name.strip()]
-    known = {version[0]: version for version in VERSIONS}
+    known = {version.wine_name: version for version in VERSIONS}
     for name in names:
         if name not in known:
             raise Refusal("--versions: the versions are " + ", ".join(known), repr(name))
@@ -56,63 +70,86 @@ def check_output(output, image):
     return output
 
 
-def trial(image_path, output, versions, driver, prefix):
-    """Runs the trial; returns the report's text and whether all kept the
-    promise."""
-    disc = DiscImage(image_path)
+def read_trees(disc, versions, work):
+    """{tree name: Tree} of each tree the versions read, extracted into
+    work; closes the image."""
+    trees = {}
+    for version in versions:
+        name = disc.tree_for(version.reads_joliet)
+        if name not in trees:
+            folder = os.path.join(work, name.replace(" ", ""))
+            disc.extract(name, folder)
+            autorun = Autorun(folder)
+            ours = False
+            if autorun.program_file:
+                with open(autorun.program_file, "rb") as source:
+                    ours = is_our_launcher(source.read())
+            trees[name] = Tree(name, folder, autorun, ours)
+    disc.close()
+    return trees
+
+
+def run_version(version, tree, prefix, driver, work):
+    """Starts the tree's program on one version, as autorun would, unless
+    its AUTORUN.INF keeps autorun from starting anything."""
+    autorun = tree.autorun
+    started = not autorun.fatal
+    if started:
+        print(f"{NAME}: {version.shown_name}: starting {autorun.command(DRIVE + ':')}", flush=True)
+        facts, shot = try_version(prefix, driver, version.wine_name, tree.folder,
+                                  autorun.command(DRIVE + ":"), work,
+                                  second=tree.ours and version.wine_name == SECOND_COPY_VERSION)
+    else:
+        facts, shot = {"appeared": "nothing", "exit": "-"}, None
+    return Outcome(version, tree.name, tree.ours, tuple(autorun.fatal + autorun.problems),
+                   started, facts, shot)
+
+
+@contextlib.contextmanager
+def staging_beside(output):
+    """A new folder beside the output, made before the trial starts, for
+    publish() to write into; it goes again unless publish() renamed it."""
     parent = os.path.dirname(output)
     os.makedirs(parent, exist_ok=True)
     staging = tempfile.mkdtemp(prefix="." + os.path.basename(output) + ".", dir=parent)
     try:
-        with tempfile.TemporaryDirectory(prefix="tarnell-try-") as work:
-            trees = {}
-            for version in versions:
-                tree = disc.tree_for(version[2])
-                if tree not in trees:
-                    folder = os.path.join(work, tree.replace(" ", ""))
-                    disc.extract(tree, folder)
-                    autorun = Autorun(folder)
-                    ours = False
-                    if autorun.program_file:
-                        with open(autorun.program_file, "rb") as source:
-                            ours = is_our_launcher(source.read())
-                    trees[tree] = (folder, autorun, ours)
-            disc.close()
-            prepare_prefix(prefix)
-            sheet_rows, report_rows = [], []
-            for version in versions:
-                tree = disc.tree_for(version[2])
-                folder, autorun, ours = trees[tree]
-                problems = autorun.fatal + autorun.problems
-                if autorun.fatal:
-                    facts, shot = {"appeared": "nothing", "exit": "-"}, None
-                else:
-                    print(f"{NAME}: {version[1]}: starting {autorun.command(DRIVE + ':')}",
-                          flush=True)
-                    facts, shot = try_version(prefix, driver, version[0], folder,
-                                              autorun.command(DRIVE + ":"), work,
-                                              second=ours and version[0] == SECOND_COPY_VERSION)
-                good, reason = judge(version, facts, ours, DRIVE, problems)
-                image = picture(shot, facts)
-                image.save(os.path.join(staging, version[0] + ".png"))
-                sheet_rows.append((version[1], image, good, reason))
-                started = facts.get("started", "-" if facts.get("appeared") != "window" else "none")
-                setup = ("started from the drive" if setup_started(facts, DRIVE) else
-                         "not started" if started in ("none", "-") else f"started {started}")
-                report_rows.append((version[1], tree, what_appeared(facts) if not autorun.fatal
-                                    else "not started", setup, good, reason))
-            drop_drive(prefix)
-        make_sheet(sheet_rows, os.path.join(staging, "sheet.png"))
-        text = report(report_rows)
-        with open(os.path.join(staging, "report.txt"), "w", encoding="utf-8") as out:
-            out.write(text)
-        if os.path.isdir(output):
-            shutil.rmtree(output)
-        os.replace(staging, output)
-        return text, all(row[4] for row in report_rows)
+        yield staging
     finally:
         if os.path.isdir(staging):
             shutil.rmtree(staging, ignore_errors=True)
+
+
+def publish(staging, output, outcomes, rows, pictures):
+    """Writes each version's picture, the sheet and the report, and puts
+    them in the output folder's place whole. Returns the report's text."""
+    for outcome, image in zip(outcomes, pictures):
+        image.save(os.path.join(staging, outcome.version.wine_name + ".png"))
+    make_sheet(rows, pictures, os.path.join(staging, "sheet.png"))
+    text = report(rows)
+    with open(os.path.join(staging, "report.txt"), "w", encoding="utf-8") as out:
+        out.write(text)
+    if os.path.isdir(output):
+        shutil.rmtree(output)
+    os.replace(staging, output)
+    return text
+
+
+def trial(image_path, output, versions, driver, prefix):
+    """Runs the trial; returns the report's text and whether all kept the
+    promise."""
+    disc = DiscImage(image_path)
+    with staging_beside(output) as staging:
+        with tempfile.TemporaryDirectory(prefix="tarnell-try-") as work:
+            trees = read_trees(disc, versions, work)
+            prepare_prefix(prefix)
+            outcomes = [run_version(version, trees[disc.tree_for(version.reads_joliet)], prefix,
+                                    driver, work) for version in versions]
+            drop_drive(prefix)
+            # Read while the session's folder, which holds them, is there.
+            pictures = [picture(outcome.shot, outcome.facts) for outcome in outcomes]
+        rows = [judge(outcome, DRIVE) for outcome in outcomes]
+        text = publish(staging, output, outcomes, rows, pictures)
+    return text, all(row.as_promised for row in rows)
 
 
 class Parser(argparse.ArgumentParser):
@@ -130,25 +167,13 @@ def main():
     parser.add_argument("--driver", required=True, help=argparse.SUPPRESS)
     parser.add_argument("--prefix", required=True, help=argparse.SUPPRESS)
     arguments = parser.parse_args()
-    try:
-        versions = chosen_versions(arguments.versions)
-        output = check_output(arguments.output or default_output(arguments.image), arguments.image)
-        text, kept = trial(arguments.image, output, versions, arguments.driver, arguments.prefix)
-    except Refusal as refusal:
-        print(f"{NAME}: refused: {refusal}", file=sys.stderr)
-        return 1
-    except SessionError as error:
-        print(f"{NAME}: failed: {error}", file=sys.stderr)
-        return 1
-    except Exception as error:  # a file gone, a full disk, a fault of the trial: one line
-        print(f"{NAME}: failed: {failure_line(error)}", file=sys.stderr)
-        return 1
+    versions = chosen_versions(arguments.versions)
+    output = check_output(arguments.output or default_output(arguments.image), arguments.image)
+    text, kept = trial(arguments.image, output, versions, arguments.driver, arguments.prefix)
     sys.stdout.write(text)
     print(f"{NAME}: pictures, sheet and report in {output}")
-    if not kept:
-        return 1
-    return 0
+    return 0 if kept else 1
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    hostlib.run(main, NAME, worded=(SessionError,))

@@ -7,6 +7,7 @@
 
 #include <windows.h>
 #include "resource.h"
+#include "layout.h"
 
 /* Class, class menu and icon share the one word. */
 #define LAUNCHER_CLASS_NAME  "TARNELL"
@@ -17,7 +18,7 @@
 /* The title format doubles, unformatted, as the single-instance mutex
  * name, so that every copy of the launcher uses the same mutex whatever
  * its file name, and launchers of other products do not. */
-#define LAUNCHER_TITLE_FORMAT " " TARNELL_PRODUCT_NAME " CD-ROM Autorun Program (%s v%s)"
+#define LAUNCHER_TITLE_FORMAT TITLE_LEAD TARNELL_PRODUCT_NAME TITLE_WORDS
 #define LAUNCHER_MUTEX_NAME   LAUNCHER_TITLE_FORMAT
 
 #define ERROR_CAPTION_SUFFIX  " Error Information"
@@ -33,39 +34,20 @@
 /* Buffer sizes, terminators included. */
 #define MODULE_PATH_SIZE      772
 #define DISPLAY_NAME_SIZE     256
-#define TITLE_SIZE            80
 #define INSTALLER_PATH_SIZE   256
 #define ERROR_CAPTION_SIZE    (DISPLAY_NAME_SIZE + CAPTION_SUFFIX_CHARS)
 
 /* The title's fixed text and version take 44 characters for KELMORA
  * 2.31.005, which leaves room for 35 characters of the display name. The
  * build refuses a brand that leaves less than an 8.3 name's 12. */
-#define TITLE_FIXED_CHARS     ((int)(sizeof(LAUNCHER_TITLE_FORMAT) - 1 - 4 + sizeof(TARNELL_VERSION_TEXT) - 1))
+#define TITLE_FIXED_CHARS     ((int)(sizeof(LAUNCHER_TITLE_FORMAT) - 1 - TITLE_FIELD_CHARS + sizeof(TARNELL_VERSION_TEXT) - 1))
 #define TITLE_NAME_CHARS      (TITLE_SIZE - 1 - TITLE_FIXED_CHARS)
-#define DOS_NAME_CHARS        12
 
 /* The texts in the user's language, and the sizes that follow from them. */
 #include "texts.h"
 
-/* Window geometry. */
+/* Window style; its size and the panel's layout are in layout.h. */
 #define LAUNCHER_STYLE        (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX)
-#define LAUNCHER_WIDTH        630
-#define LAUNCHER_HEIGHT       427
-
-/* Panel layout, in client coordinates. */
-#define FRAME_LEFT            8
-#define FRAME_INSET           16
-#define SPLASH_LEFT           16
-#define SPLASH_TOP            16
-#define BUTTON_TOP            230
-#define BUTTON_WIDTH          100
-#define BUTTON_HEIGHT         28
-#define START_BUTTON_OFFSET   320   /* from the client area's right edge */
-#define DONT_BUTTON_OFFSET    180
-
-/* The buttons' font: 8-point MS Sans Serif. */
-#define BUTTON_FONT_FACE      "MS Sans Serif"
-#define BUTTON_FONT_POINTS    8
 #define POINTS_PER_INCH       72
 
 typedef struct tagLAUNCHER_STATE

@@ -99,7 +99,7 @@ LPCSTR LauncherText(UINT id)
 /* The format's two %s give way to the name and the version. */
 int TitleNameRoom(LPCSTR format)
 {
-    int room = TITLE_SIZE - 1 - (lstrlenA(format) - 4 + lstrlenA(TARNELL_VERSION_TEXT));
+    int room = TITLE_SIZE - 1 - (lstrlenA(format) - TITLE_FIELD_CHARS + lstrlenA(TARNELL_VERSION_TEXT));
 
     return room < 0 ? 1 : room + 1;
 }

@@ -3,7 +3,7 @@ the loaders and the environment of wine.env, a prefix made and set up by
 prefix-setup.sh, its settings changed by wine-config.sh, which writes each
 one in the registry view that its reader uses, and its server ended.
 
-    import winelayer            # with this folder on sys.path
+    from wine import winelayer  # with the project's root on sys.path
     environment = winelayer.environment(prefix)
     winelayer.prepare_prefix(prefix)
     winelayer.config(prefix, "set", "HKCU\\\\Software\\\\Wine", "Version", "winxp")

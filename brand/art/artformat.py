@@ -11,20 +11,21 @@ belongs to the page.
 The icon: one 32 x 32 image, 16 colours (the standard VGA palette), 4 bits
 per pixel with an AND mask, 744 bytes.
 
-Also the writers for both, their checks, and reading a picture of any
-format through PIL with the refusals the converters share.
+Also the writers for both, their checks, and the command line the
+converters share. A picture that cannot become a resource is refused
+(hostlib.Refusal) with the rule and the value. Where the buttons and their
+panel lie comes from the launcher's layout (brand/layout.py).
 """
 import argparse
 import io
 import os
 import struct
-import sys
 import tempfile
 
-from PIL import Image
-
-# Beside this file, on the path of every script that imports it.
-from picture import PictureError, open_picture
+import hostlib
+from hostlib import Refusal
+from brand.art.picture import open_picture
+from brand.layout import PANEL
 
 # --- Splash ---------------------------------------------------------------
 
@@ -48,25 +49,6 @@ INDEX_PAGE, INDEX_FACE, INDEX_LIGHT, INDEX_SHADOW = range(4)
 RESERVED_ENTRIES = 4
 ART_COLOURS = PALETTE_SIZE - RESERVED_ENTRIES
 UNUSED_ENTRY = (0, 0, 0)
-
-# Rectangles are (left, top, right, bottom) in top-down picture
-# coordinates, right and bottom exclusive. The picture lies at client
-# (16, 16), so the buttons at client y 230 to 258, x 304 to 544 stand on
-# BUTTON_BAND; the 3-D panel behind them leaves 8 pixels all round and more.
-PICTURE_LEFT, PICTURE_TOP = 16, 16
-BUTTON_BAND = (288, 214, 528, 242)
-START_BUTTON = (288, 214, 388, 242)
-DONT_BUTTON = (428, 214, 528, 242)
-BUTTON_MARGIN = 8
-PANEL = (272, 200, 544, 256)
-
-
-class ArtError(Exception):
-    """A picture that cannot become the resource: the rule and the value."""
-
-    def __init__(self, rule, value):
-        super().__init__(f"{rule}: {value}")
-
 
 def panel_role(x, y):
     """The panel's table entry at a pixel, or None outside the panel:
@@ -104,19 +86,19 @@ def splash_file(palette, indices):
 
 def read_splash(data):
     """Checks a BMP file against every rule of the splash resource and
-    returns its palette and top-down pixel indices; raises ArtError."""
+    returns its palette and top-down pixel indices; raises Refusal."""
     if len(data) != FILE_HEADER_SIZE + SPLASH_RESOURCE_SIZE:
-        raise ArtError(f"a splash file has {FILE_HEADER_SIZE + SPLASH_RESOURCE_SIZE} bytes",
+        raise Refusal(f"a splash file has {FILE_HEADER_SIZE + SPLASH_RESOURCE_SIZE} bytes",
                        len(data))
     magic, size, _, _, offset = struct.unpack_from("<2sIHHI", data, 0)
     if (magic, size, offset) != (b"BM", len(data), FILE_HEADER_SIZE + INFO_HEADER_SIZE + 1024):
-        raise ArtError("not an uncompressed BMP with its table after a 40-byte header",
+        raise Refusal("not an uncompressed BMP with its table after a 40-byte header",
                        (magic, size, offset))
     fields = struct.unpack_from("<IiiHHIIiiII", data, FILE_HEADER_SIZE)
     expected = (INFO_HEADER_SIZE, WIDTH, HEIGHT, 1, 8, 0, PIXEL_BYTES, PELS_PER_METER,
                 PELS_PER_METER)
     if fields[:9] != expected or fields[9] not in (0, PALETTE_SIZE):
-        raise ArtError("the header is not 590 x 369, 8 bits, BI_RGB, 2834 pixels per metre",
+        raise Refusal("the header is not 590 x 369, 8 bits, BI_RGB, 2834 pixels per metre",
                        fields)
     table = data[FILE_HEADER_SIZE + INFO_HEADER_SIZE:offset]
     palette = [(table[i + 2], table[i + 1], table[i]) for i in range(0, 1024, 4)]
@@ -125,28 +107,28 @@ def read_splash(data):
     for y in range(HEIGHT):
         row = pixels[(HEIGHT - 1 - y) * ROW_BYTES:(HEIGHT - y) * ROW_BYTES]
         if any(row[WIDTH:]):
-            raise ArtError("row padding must be zero", f"row {y}")
+            raise Refusal("row padding must be zero", f"row {y}")
         indices += row[:WIDTH]
 
     for grey in GREYS:
         if palette.count(grey) != 1:
-            raise ArtError("each 3-D grey is in the colour table exactly once",
+            raise Refusal("each 3-D grey is in the colour table exactly once",
                            f"{grey} is there {palette.count(grey)} times")
     grey_entries = {palette.index(g): g for g in GREYS}
     role_colour = {INDEX_FACE: GREY_FACE, INDEX_LIGHT: GREY_LIGHT, INDEX_SHADOW: GREY_SHADOW}
     first = indices[(HEIGHT - 1) * WIDTH]
     if palette[first] in GREYS or palette.count(palette[first]) != 1:
-        raise ArtError("the first pixel's colour is in the table once and is no 3-D grey",
+        raise Refusal("the first pixel's colour is in the table once and is no 3-D grey",
                        palette[first])
     for y in range(HEIGHT):
         for x in range(WIDTH):
             index = indices[y * WIDTH + x]
             role = panel_role(x, y)
             if role is None and index in grey_entries:
-                raise ArtError("the 3-D greys are used on the button panel only",
+                raise Refusal("the 3-D greys are used on the button panel only",
                                f"{grey_entries[index]} at x {x}, y {y}")
             if role is not None and palette[index] != role_colour[role]:
-                raise ArtError("the button panel is drawn in the 3-D greys",
+                raise Refusal("the button panel is drawn in the 3-D greys",
                                f"{palette[index]} at x {x}, y {y}")
     return palette, bytes(indices)
 
@@ -191,21 +173,21 @@ def icon_file(grid):
 def read_icon(data):
     """Checks an ICO file against the icon resource's rules and returns its
     rows (top-down) of palette indices, TRANSPARENT where masked;
-    raises ArtError."""
+    raises Refusal."""
     if len(data) != ICON_DIR_SIZE + ICON_IMAGE_SIZE:
-        raise ArtError(f"an icon file has {ICON_DIR_SIZE + ICON_IMAGE_SIZE} bytes", len(data))
+        raise Refusal(f"an icon file has {ICON_DIR_SIZE + ICON_IMAGE_SIZE} bytes", len(data))
     if struct.unpack_from("<HHH", data, 0) != (0, 1, 1):
-        raise ArtError("an icon file holds exactly one image", struct.unpack_from("<HHH", data, 0))
+        raise Refusal("an icon file holds exactly one image", struct.unpack_from("<HHH", data, 0))
     entry = struct.unpack_from("<BBBBHHII", data, 6)
     if entry != (ICON_SIZE, ICON_SIZE, ICON_COLOURS, 0, 1, 4, ICON_IMAGE_SIZE, ICON_DIR_SIZE):
-        raise ArtError("the image is 32 x 32, 16 colours, 4 bits, 744 bytes", entry)
+        raise Refusal("the image is 32 x 32, 16 colours, 4 bits, 744 bytes", entry)
     fields = struct.unpack_from("<IiiHHIIiiII", data, ICON_DIR_SIZE)
     if fields[:6] != (INFO_HEADER_SIZE, ICON_SIZE, ICON_SIZE * 2, 1, 4, 0):
-        raise ArtError("the image header is 32 x 64, 4 bits, BI_RGB", fields)
+        raise Refusal("the image header is 32 x 64, 4 bits, BI_RGB", fields)
     start = ICON_DIR_SIZE + INFO_HEADER_SIZE
     table = data[start:start + 4 * ICON_COLOURS]
     if [(table[i + 2], table[i + 1], table[i]) for i in range(0, 64, 4)] != VGA_PALETTE:
-        raise ArtError("the icon's colours are the 16 VGA colours", table.hex())
+        raise Refusal("the icon's colours are the 16 VGA colours", table.hex())
     xor = data[start + 64:start + 64 + 512]
     mask = data[start + 64 + 512:]
     grid = []
@@ -286,26 +268,17 @@ def converter_main(description, setting, read, convert, minimum, add_options, pr
     def say(text):
         print(f"{arguments.setting}: {text}")
 
-    try:
+    def main():
         try:
             with open(arguments.picture, "rb") as source:
                 data = source.read()
             checked = read(data)
             say(f"{arguments.picture} is in the launcher's form already: taken as it is")
-        except (ArtError, OSError):
+        except (Refusal, OSError):
             data = convert(open_picture(arguments.picture, minimum, say, largest), say)
             checked = read(data)
         outputs = {arguments.output: data}
         outputs.update(previews(arguments, checked))
         write_files(outputs)
-    except (ArtError, PictureError) as error:
-        print(f"{arguments.setting}: refused: {error}", file=sys.stderr)
-        sys.exit(1)
-    except OSError as error:
-        # A full disk, an unwritable folder, a file gone during the run.
-        print(f"{arguments.setting}: failed: {error.strerror or error}"
-              + (f": {error.filename}" if error.filename else ""), file=sys.stderr)
-        sys.exit(1)
-    except Exception as error:  # noqa: BLE001: never a traceback for a publisher
-        print(f"{arguments.setting}: failed: {type(error).__name__}: {error}", file=sys.stderr)
-        sys.exit(1)
+
+    hostlib.run(main, arguments.setting)

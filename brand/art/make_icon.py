@@ -18,10 +18,11 @@ import sys
 
 from PIL import Image
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, HERE)
-from artformat import (ICON_SIZE, TRANSPARENT, VGA_PALETTE, ArtError, converter_main,  # noqa: E402
-                       icon_file, png_bytes, read_icon)
+# The project's root, where hostlib and the brand package are found.
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))))
+from hostlib import Refusal  # noqa: E402
+from brand.art.artformat import (ICON_SIZE, TRANSPARENT, VGA_PALETTE, converter_main,  # noqa: E402
+                                 icon_file, png_bytes, read_icon)
 
 MINIMUM_SIDE = ICON_SIZE
 # A picture of more pixels than this is refused unread: 4096 x 4096 is
@@ -48,7 +49,7 @@ def convert(picture, say):
              for x in range(ICON_SIZE)] for y in range(ICON_SIZE)]
     shown = sum(c is not TRANSPARENT for row in grid for c in row)
     if shown == 0:
-        raise ArtError("an icon shows at least one pixel", "the picture is transparent throughout")
+        raise Refusal("an icon shows at least one pixel", "the picture is transparent throughout")
     say(f"{width} x {height} scaled to {size[0]} x {size[1]} in 16 colours, "
         f"{ICON_SIZE * ICON_SIZE - shown} pixels transparent")
     return icon_file(grid)

@@ -25,12 +25,14 @@ import sys
 
 from PIL import Image, ImageChops, ImageDraw, ImageFilter, ImageFont, features
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, HERE)
-from artformat import (ART_COLOURS, DONT_BUTTON, ArtError, GREYS, GREY_FACE,  # noqa: E402
-                       GREY_LIGHT, GREY_SHADOW, HEIGHT, INDEX_PAGE, PALETTE_SIZE, PANEL,
-                       RESERVED_ENTRIES, START_BUTTON, UNUSED_ENTRY, WIDTH, converter_main,
-                       nudge, panel_role, png_bytes, read_splash, splash_file)
+# The project's root, where hostlib and the brand package are found.
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))))
+from hostlib import Refusal  # noqa: E402
+from brand.art.artformat import (ART_COLOURS, GREYS, GREY_FACE, GREY_LIGHT,  # noqa: E402
+                                 GREY_SHADOW, HEIGHT, INDEX_PAGE, PALETTE_SIZE, RESERVED_ENTRIES,
+                                 UNUSED_ENTRY, WIDTH, converter_main, nudge, panel_role,
+                                 png_bytes, read_splash, splash_file)
+from brand.layout import DONT_BUTTON, PANEL, START_BUTTON  # noqa: E402
 
 MINIMUM_SIDE = 50
 # A picture of more pixels than this is refused unread: 64 megapixels
@@ -300,13 +302,13 @@ def language_previews(arguments, palette, indices):
         with open(arguments.buttons, encoding="utf-8") as listing:
             lines = listing.read().splitlines()
     except (OSError, UnicodeDecodeError) as error:
-        raise ArtError("the button texts cannot be read",
+        raise Refusal("the button texts cannot be read",
                        f"{arguments.buttons} ({error})") from None
     files = {}
     for line in lines:
         fields = line.split("\t")
         if len(fields) != 3:
-            raise ArtError("a line of the button texts is CODE<tab>START<tab>DONT", line)
+            raise Refusal("a line of the button texts is CODE<tab>START<tab>DONT", line)
         code, start, dont = fields
         files[os.path.join(arguments.previews, f"splash-{code}.png")] = \
             png_bytes(preview(palette, indices, STANDARD_SCHEME, False, (start, dont)))

@@ -9,13 +9,7 @@ import os
 
 from PIL import Image, ImageCms, ImageOps, UnidentifiedImageError
 
-
-class PictureError(Exception):
-    """A picture refused: the rule and the value."""
-
-    def __init__(self, rule, value):
-        super().__init__(f"{rule}: {value}")
-
+from hostlib import Refusal
 
 # Modes of more than 8 bits a channel, and the largest value of each.
 WIDE_GREY = {"I;16": 65535, "I;16B": 65535, "I;16L": 65535, "I;16N": 65535}
@@ -24,10 +18,10 @@ WIDE_GREY = {"I;16": 65535, "I;16B": 65535, "I;16L": 65535, "I;16N": 65535}
 def refuse_size(path, size, minimum, largest):
     width, height = size
     if width < minimum or height < minimum:
-        raise PictureError(f"a picture is at least {minimum} x {minimum} pixels",
+        raise Refusal(f"a picture is at least {minimum} x {minimum} pixels",
                            f"{path} is {width} x {height}")
     if largest and width * height > largest[0] * largest[1]:
-        raise PictureError(f"a picture has at most {largest[0]} x {largest[1]} pixels "
+        raise Refusal(f"a picture has at most {largest[0]} x {largest[1]} pixels "
                            f"({largest[0] * largest[1] // 1000000} megapixels): more only "
                            "costs time and memory to shrink", f"{path} is {width} x {height}")
 
@@ -83,9 +77,9 @@ def open_picture(path, minimum, say=lambda text: None, largest=None):
     """The picture at path as RGBA, upright; largest (width, height) bounds
     its pixels, checked from its header before it is decoded."""
     if not os.path.isfile(path):
-        raise PictureError("the picture does not exist", path)
+        raise Refusal("the picture does not exist", path)
     if os.path.getsize(path) == 0:
-        raise PictureError("the picture is an empty file", path)
+        raise Refusal("the picture is an empty file", path)
     # Our own bound replaces PIL's much larger one.
     Image.MAX_IMAGE_PIXELS = None
     try:
@@ -99,11 +93,11 @@ def open_picture(path, minimum, say=lambda text: None, largest=None):
             picture = ImageOps.exif_transpose(opened)
             if picture is opened:
                 picture = opened.copy()
-    except PictureError:
+    except Refusal:
         raise
     except (UnidentifiedImageError, OSError, ValueError, SyntaxError, EOFError) as error:
         text = str(error).strip().splitlines()[0] if str(error).strip() else type(error).__name__
-        raise PictureError("the picture cannot be read as PNG, JPEG, BMP or another common "
+        raise Refusal("the picture cannot be read as PNG, JPEG, BMP or another common "
                            "format, or it is truncated or corrupt", f"{path} ({text})") from None
     if picture.size != opened.size:
         say(f"turned upright by its orientation tag: {picture.width} x {picture.height}")

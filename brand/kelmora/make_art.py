@@ -24,10 +24,14 @@ import sys
 from PIL import Image, ImageDraw, ImageFilter, ImageFont
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(os.path.dirname(HERE), "art"))
-from artformat import (GREY_FACE, GREY_LIGHT, GREY_SHADOW, HEIGHT, ICON_SIZE, PALETTE_SIZE,  # noqa: E402
-                       PANEL, TRANSPARENT, UNUSED_ENTRY, WIDTH, icon_file, nudge, panel_role,
-                       read_icon, read_splash, splash_file)
+# The project's root, where hostlib and the brand package are found.
+sys.path.insert(0, os.path.dirname(os.path.dirname(HERE)))
+import hostlib  # noqa: E402
+from brand.art.artformat import (GREY_FACE, GREY_LIGHT, GREY_SHADOW, HEIGHT,  # noqa: E402
+                                 ICON_SIZE, PALETTE_SIZE, TRANSPARENT, UNUSED_ENTRY, WIDTH,
+                                 icon_file, nudge, panel_role, read_icon, read_splash,
+                                 splash_file)
+from brand.layout import PANEL  # noqa: E402
 
 BMP_PATH = os.path.join(HERE, "tarnell.bmp")
 ICO_PATH = os.path.join(HERE, "tarnell.ico")
@@ -247,4 +251,4 @@ def main():
 
 
 if __name__ == "__main__":
-    main()
+    hostlib.run(main, "make_art")

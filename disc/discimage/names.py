@@ -5,7 +5,7 @@ import re
 import stat
 import unicodedata
 
-from . import Refusal, shown
+from hostlib import Refusal, shown
 
 # ISO 9660 below level 3 holds a file in one extent of less than 4 GiB.
 FILE_SIZE_LIMIT = 4 << 30
@@ -44,7 +44,6 @@ SECTOR = 2048
 # The image's own records beside the files: system area, descriptors,
 # path tables, and a sector or two for each folder's directory.
 IMAGE_OVERHEAD_SECTORS = 64
-
 
 
 def without_accents(text):

@@ -1,13 +1,14 @@
 """Writes the image with xorriso: ISO 9660 level 1 with Joliet and Rock
-Ridge names, every date one fixed time."""
+Ridge names, every date one fixed time. It holds what the scan of the
+installer folder decided (names.scan_installer) and nothing else: each file
+at its disc path from its source, and the folders no file lies in."""
 import os
 import re
 import subprocess
 import tempfile
 import time
 
-from . import Refusal
-from .names import AUTORUN_NAME, LAUNCHER_NAME, SETUP_NAME
+from hostlib import Refusal
 from .progress import Progress
 
 # xorriso's own progress while it writes.
@@ -37,25 +38,47 @@ def escape_graft(path):
     return path.replace("\\", "\\\\").replace("=", "\\=")
 
 
-def write_image(image, label, epoch, launcher, autorun, installer, setup_source):
-    """Runs xorriso; every date is the epoch, in UTC."""
-    grafts = [f"/{AUTORUN_NAME}={escape_graft(autorun)}",
-              f"/{LAUNCHER_NAME}={escape_graft(launcher)}",
-              f"/{SETUP_NAME}={escape_graft(setup_source)}"]
-    for entry in sorted(os.listdir(installer)):
-        path = os.path.join(installer, entry)
-        if path != setup_source:
-            grafts.append(f"/{escape_graft(entry)}={escape_graft(path)}")
+def folders_without_files(files, folders):
+    """The folders that grafting the files does not make: those no file
+    lies in, at any depth."""
+    holding = set()
+    for disc_file in files:
+        parts = disc_file.disc_path.split("/")[1:-1]
+        holding.update("/" + "/".join(parts[:depth]) for depth in range(1, len(parts) + 1))
+    return [folder for folder in folders if folder not in holding]
+
+
+def graft_list(files, folders, empty):
+    """xorriso's path list: each file at its disc path from its source, and
+    each folder that would otherwise be missing from an empty folder."""
+    grafts = [f"{escape_graft(f.disc_path)}={escape_graft(f.source)}" for f in files]
+    grafts += [f"{escape_graft(folder)}={escape_graft(empty)}"
+               for folder in folders_without_files(files, folders)]
+    return "\n".join(grafts) + "\n"
+
+
+def write_image(image, label, epoch, files, folders):
+    """Runs xorriso on the disc's files and folders (disc paths from /);
+    every date is the epoch, in UTC."""
     date = time.strftime("%Y%m%d%H%M%S00", time.gmtime(epoch))
-    # Names travel to xorriso as the bytes the file system holds.
-    with tempfile.NamedTemporaryFile("w", suffix=".grafts", delete=False,
-                                     errors="surrogateescape") as listing:
-        listing.write("\n".join(grafts) + "\n")
+    with tempfile.TemporaryDirectory(prefix="make-disc-") as work:
+        empty = os.path.join(work, "empty")
+        os.mkdir(empty)
+        listing = os.path.join(work, "grafts")
+        # Names travel to xorriso as the bytes the file system holds.
+        with open(listing, "w", errors="surrogateescape") as out:
+            out.write(graft_list(files, folders, empty))
+        run_xorriso(image, label, date, epoch, listing)
+
+
+def run_xorriso(image, label, date, epoch, listing):
+    """xorriso on a path list, its progress shown; a refusal with its first
+    complaint when it fails."""
     environment = dict(os.environ, SOURCE_DATE_EPOCH=str(epoch), TZ="UTC")
     # No periodic sync of the output: it is read back at once in any case.
     command = ["xorriso", "-stdio_sync", "off", "-as", "mkisofs",
                "-iso-level", "1", "-J", "-r", "-f", "-V", label, "--set_all_file_dates", date,
-               "-graft-points", "-path-list", listing.name, "-o", image]
+               "-graft-points", "-path-list", listing, "-o", image]
     progress = Progress("make-disc: writing the image")
     said = []
     try:
@@ -71,8 +94,6 @@ def write_image(image, label, epoch, launcher, autorun, installer, setup_source)
     except OSError as error:
         raise Refusal("xorriso could not be started (install it: scripts/setup.sh)",
                       error.strerror or error) from None
-    finally:
-        os.unlink(listing.name)
     if xorriso.returncode != 0:
         # Its first failure names the cause (and the file); the last only
         # says that it gave up.

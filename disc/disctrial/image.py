@@ -8,7 +8,7 @@ import os
 import pycdlib
 from pycdlib.pycdlibexception import PyCdlibException
 
-from discimage import Refusal
+from hostlib import Refusal
 
 JOLIET = "Joliet"
 ISO9660 = "ISO 9660"

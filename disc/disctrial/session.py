@@ -5,13 +5,9 @@ Wine is configured only through the Wine layer (wine/winelayer.py), which
 writes each setting in the registry view that its reader uses."""
 import os
 import subprocess
-import sys
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-PROJECT = os.path.dirname(os.path.dirname(HERE))
-sys.path.insert(0, os.path.join(PROJECT, "wine"))
-import winelayer  # noqa: E402
-from winelayer import WINE64, WineError as SessionError, windows_path  # noqa: E402,F401
+from wine import winelayer
+from wine.winelayer import WINE64, WineError as SessionError, windows_path  # noqa: F401
 
 DRIVE = "R"
 # How long a program may take to show something, and each later step:

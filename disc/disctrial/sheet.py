@@ -35,8 +35,8 @@ def picture(shot, facts):
     return image
 
 
-def make_sheet(rows, path):
-    """rows: (shown name, picture, as promised, reason)."""
+def make_sheet(rows, pictures, path):
+    """rows: the report's rows (ReportRow), pictures: each one's picture."""
     count = len(rows)
     columns = min(COLUMNS, count)
     lines = (count + columns - 1) // columns
@@ -45,17 +45,17 @@ def make_sheet(rows, path):
     sheet = Image.new("RGB", (width, height), BACKGROUND)
     draw = ImageDraw.Draw(sheet)
     bold, small = ImageFont.truetype(BOLD, 14), ImageFont.truetype(FONT, 11)
-    for index, (name, image, good, reason) in enumerate(rows):
+    for index, (row, image) in enumerate(zip(rows, pictures)):
         left = GAP + (index % columns) * (TILE[0] + GAP)
         top = GAP + (index // columns) * (TILE[1] + LABEL_HEIGHT + GAP)
         thumb = image.copy()
         thumb.thumbnail(TILE, Image.LANCZOS)
         sheet.paste(thumb, (left + (TILE[0] - thumb.width) // 2, top + (TILE[1] - thumb.height) // 2))
-        colour = PASS_COLOUR if good else FAIL_COLOUR
+        colour = PASS_COLOUR if row.as_promised else FAIL_COLOUR
         draw.rectangle((left, top + TILE[1], left + TILE[0] - 1, top + TILE[1] + 3), fill=colour)
-        draw.text((left, top + TILE[1] + 6), f"{name}: {'as promised' if good else 'FELL SHORT'}",
+        draw.text((left, top + TILE[1] + 6), f"{row.shown_name}: {verdict_word(row)}",
                   fill=colour, font=bold)
-        draw.text((left, top + TILE[1] + 24), shorten(draw, reason, small, TILE[0]),
+        draw.text((left, top + TILE[1] + 24), shorten(draw, row.reason, small, TILE[0]),
                   fill=(220, 220, 220), font=small)
     sheet.save(path)
 
@@ -68,17 +68,19 @@ def shorten(draw, text, font, width):
     return text + "..."
 
 
+def verdict_word(row):
+    return "as promised" if row.as_promised else "FELL SHORT"
+
+
 def report(rows):
-    """rows: (shown name, tree, appeared, setup, as promised, reason);
-    the report's text."""
+    """The report's text of its rows (ReportRow)."""
     header = ("Version", "Tree", "What appeared", "SETUP.EXE", "Verdict")
-    table = [header] + [(name, tree, appeared, setup,
-                         ("as promised" if good else "FELL SHORT") + ": " + reason)
-                        for name, tree, appeared, setup, good, reason in rows]
-    widths = [max(len(row[i]) for row in table) for i in range(len(header) - 1)]
-    lines = ["  ".join(cell.ljust(width) for cell, width in zip(row[:-1], widths)) + "  " + row[-1]
-             for row in table]
-    short = [row[0] for row in rows if not row[4]]
+    table = [header] + [(row.shown_name, row.tree, row.appeared, row.setup,
+                         f"{verdict_word(row)}: {row.reason}") for row in rows]
+    widths = [max(len(cells[i]) for cells in table) for i in range(len(header) - 1)]
+    lines = ["  ".join(cell.ljust(width) for cell, width in zip(cells[:-1], widths))
+             + "  " + cells[-1] for cells in table]
+    short = [row.shown_name for row in rows if not row.as_promised]
     lines.append(f"{len(rows)} versions: {len(rows) - len(short)} as promised, "
                  f"{len(short)} fell short" + (f" ({', '.join(short)})" if short else ""))
     return "\n".join(lines) + "\n"

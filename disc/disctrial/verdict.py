@@ -5,20 +5,29 @@ Win32s as another platform: there its window shows and Start Install
 starts the disc's own SETUP.EXE. It refuses Server 2003, Vista and 10 with
 "Unsupported Operating System". Another tool's program is only held to
 having started and shown something."""
-# Wine's name, the name shown, whether it reads Joliet, whether the
-# launcher accepts it.
+from dataclasses import dataclass
+
+
+@dataclass(frozen=True)
+class WindowsVersion:
+    wine_name: str          # Wine's name of the version
+    shown_name: str         # the name the report shows
+    reads_joliet: bool      # Windows NT 3.51 reads only the ISO 9660 names
+    accepted: bool          # whether the launcher runs on it
+
+
 VERSIONS = [
-    ("win95", "Windows 95", True, True),
-    ("win98", "Windows 98", True, True),
-    ("winme", "Windows Me", True, True),
-    ("nt351", "Windows NT 3.51", False, True),
-    ("nt40", "Windows NT 4.0", True, True),
-    ("win2k", "Windows 2000", True, True),
-    ("winxp", "Windows XP", True, True),
-    ("win31", "Win32s", True, True),
-    ("win2003", "Windows Server 2003", True, False),
-    ("vista", "Windows Vista", True, False),
-    ("win10", "Windows 10", True, False),
+    WindowsVersion("win95", "Windows 95", True, True),
+    WindowsVersion("win98", "Windows 98", True, True),
+    WindowsVersion("winme", "Windows Me", True, True),
+    WindowsVersion("nt351", "Windows NT 3.51", False, True),
+    WindowsVersion("nt40", "Windows NT 4.0", True, True),
+    WindowsVersion("win2k", "Windows 2000", True, True),
+    WindowsVersion("winxp", "Windows XP", True, True),
+    WindowsVersion("win31", "Win32s", True, True),
+    WindowsVersion("win2003", "Windows Server 2003", True, False),
+    WindowsVersion("vista", "Windows Vista", True, False),
+    WindowsVersion("win10", "Windows 10", True, False),
 ]
 # The version on which a second copy is started beside the first.
 SECOND_COPY_VERSION = "winxp"
@@ -26,6 +35,28 @@ UNSUPPORTED_TEXT = "Unsupported Operating System"
 ONE_INSTANCE_TEXT = "Only one instance of this program allowed!"
 SETUP_NAME = "SETUP.EXE"
 
+
+@dataclass(frozen=True)
+class Outcome:
+    """What one version did with the disc."""
+    version: WindowsVersion
+    tree: str               # the tree of names it read
+    ours: bool              # whether that tree's program is this launcher
+    problems: tuple         # AUTORUN.INF's problems in that tree, the fatal ones first
+    started: bool           # whether autorun started anything
+    facts: dict             # the trial driver's key=value record
+    shot: str | None        # the picture it took, which may be missing
+
+
+@dataclass(frozen=True)
+class ReportRow:
+    """One version's line of the report and tile of the sheet."""
+    shown_name: str
+    tree: str
+    appeared: str           # what the program showed
+    setup: str              # what Start Install started
+    as_promised: bool
+    reason: str
 
 
 def is_our_launcher(program_bytes):
@@ -46,33 +77,57 @@ def what_appeared(facts):
     return "no answer within the time limit"
 
 
+def started_by_start_install(facts):
+    """The program Start Install started, with its path, or None."""
+    started = facts.get("started", "none")
+    return None if started == "none" else started
+
+
 def setup_started(facts, drive):
     """Whether Start Install started the drive's own SETUP.EXE."""
-    started = facts.get("started", "none")
-    return started.lower() == f"{drive}:\\{SETUP_NAME}".lower()
+    started = started_by_start_install(facts)
+    return started is not None and started.lower() == f"{drive}:\\{SETUP_NAME}".lower()
 
 
-def judge(version, facts, ours, drive, problems):
-    """The verdict: (as promised, reason)."""
-    name, accepted = version[0], version[3]
+def setup_column(facts, drive):
+    """What the report says Start Install did."""
+    if setup_started(facts, drive):
+        return "started from the drive"
+    started = started_by_start_install(facts)
+    return "not started" if started is None else f"started {started}"
+
+
+def verdict(outcome, drive):
+    """(as promised, reason)."""
+    facts = outcome.facts
     appeared = facts.get("appeared", "timeout")
-    if problems:
-        return False, problems[0]
-    if not ours:
+    if outcome.problems:
+        return False, outcome.problems[0]
+    if not outcome.ours:
         if appeared in ("window", "box"):
             return True, "started and showed something"
         return False, "showed " + what_appeared(facts)
-    if not accepted:
+    if not outcome.version.accepted:
         if appeared == "box" and facts.get("text") == UNSUPPORTED_TEXT:
             return True, "refused, as it should"
         return False, f"should refuse with \"{UNSUPPORTED_TEXT}\" but showed " + what_appeared(facts)
     if appeared != "window":
         return False, "should show its window but showed " + what_appeared(facts)
     if not setup_started(facts, drive):
-        started = facts.get("started", "none")
-        return False, ("Start Install started nothing" if started == "none" else
+        started = started_by_start_install(facts)
+        return False, ("Start Install started nothing" if started is None else
                        f"Start Install started {started}, not the disc's {SETUP_NAME}")
-    if name == SECOND_COPY_VERSION and facts.get("second_text") != ONE_INSTANCE_TEXT:
+    if outcome.version.wine_name == SECOND_COPY_VERSION and \
+            facts.get("second_text") != ONE_INSTANCE_TEXT:
         return False, (f"a second copy should be refused with \"{ONE_INSTANCE_TEXT}\" but showed "
                        f"\"{facts.get('second_text', facts.get('second_caption', 'nothing'))}\"")
     return True, "window shown, the disc's SETUP.EXE started"
+
+
+def judge(outcome, drive):
+    """The version's report row: what appeared, what Start Install started,
+    and the verdict."""
+    as_promised, reason = verdict(outcome, drive)
+    return ReportRow(outcome.version.shown_name, outcome.tree,
+                     what_appeared(outcome.facts) if outcome.started else "not started",
+                     setup_column(outcome.facts, drive), as_promised, reason)

@@ -1,0 +1,63 @@
+"""What every host tool (the brand tools, the disc image maker, the disc
+trial) shares: the one refusal, names as a message shows them, and the one
+line a tool ends with when it refuses or fails, printed by run(), which
+runs a tool's main so that it never ends in a traceback.
+
+A tool puts the project's root on sys.path and imports this package."""
+import sys
+
+
+class Refusal(Exception):
+    """An input a tool will not take: the rule, the value as the message
+    shows it, and the setting or option it concerns, if any, which then
+    leads the line in place of the tool's name."""
+
+    def __init__(self, rule, value, setting=None):
+        super().__init__(f"{rule}: {value}")
+        self.rule, self.value, self.setting = rule, value, setting
+
+
+def shown(text):
+    """A name as a message can show it: bytes that are no text in the file
+    system's encoding as \\xNN, control characters and what cannot be
+    printed escaped, so that no message holds a raw newline."""
+    out = []
+    for c in text:
+        code = ord(c)
+        if 0xDC80 <= code <= 0xDCFF:
+            out.append(f"\\x{code - 0xDC00:02X}")
+        elif c == "\\":
+            out.append("\\\\")
+        elif not c.isprintable():
+            out.append(f"\\x{code:02X}" if code < 0x100 else
+                       f"\\u{code:04X}" if code < 0x10000 else f"\\U{code:08X}")
+        else:
+            out.append(c)
+    return "".join(out)
+
+
+def failure_line(name, error, worded=()):
+    """The one line a tool ends with: a refusal with its setting (or the
+    tool's name), its rule and value; a fault of the system (a file gone,
+    a full disk) with its word and the file; an error of a worded kind
+    with its own text; any other with its kind and its text."""
+    if isinstance(error, Refusal):
+        return f"{error.setting or name}: refused: {error}"
+    if isinstance(error, worded):
+        return f"{name}: failed: {error}"
+    if isinstance(error, OSError):
+        return f"{name}: failed: {error.strerror or error}" + \
+            (f": {shown(str(error.filename))}" if error.filename else "")
+    return f"{name}: failed: {type(error).__name__}: {shown(str(error))}"
+
+
+def run(main, name, worded=()):
+    """Runs a tool's main and exits with what it returns (None is 0); a
+    refusal or any fault is its one line on stderr and exit code 1.
+    worded: kinds of error whose text already says what failed."""
+    try:
+        code = main()
+    except Exception as error:  # noqa: BLE001: never a traceback for a publisher
+        print(failure_line(name, error, worded), file=sys.stderr)
+        code = 1
+    sys.exit(code or 0)
