@@ -19,17 +19,23 @@ static INPUT KeyInput(WORD virtualKey, bool up)
     return input;
 }
 
-void PressKey(HWND window, WORD virtualKey, WORD modifier)
+/* One stroke of a key, with the modifier (0 for none) held around it. */
+static void AddKeyStroke(std::vector<INPUT> &inputs, WORD virtualKey, WORD modifier)
 {
-    std::vector<INPUT> inputs;
-
-    BringToForeground(window);
     if (modifier)
         inputs.push_back(KeyInput(modifier, false));
     inputs.push_back(KeyInput(virtualKey, false));
     inputs.push_back(KeyInput(virtualKey, true));
     if (modifier)
         inputs.push_back(KeyInput(modifier, true));
+}
+
+void PressKey(HWND window, WORD virtualKey, WORD modifier)
+{
+    std::vector<INPUT> inputs;
+
+    BringToForeground(window);
+    AddKeyStroke(inputs, virtualKey, modifier);
     SendInput((UINT)inputs.size(), inputs.data(), sizeof(INPUT));
 }
 
@@ -58,12 +64,7 @@ void TypeText(HWND window, const std::string &text)
             continue;
         }
         bool shift = (HIBYTE(key) & 1) != 0;
-        if (shift)
-            inputs.push_back(KeyInput(VK_SHIFT, false));
-        inputs.push_back(KeyInput(LOBYTE(key), false));
-        inputs.push_back(KeyInput(LOBYTE(key), true));
-        if (shift)
-            inputs.push_back(KeyInput(VK_SHIFT, true));
+        AddKeyStroke(inputs, LOBYTE(key), shift ? VK_SHIFT : 0);
     }
     SendInput((UINT)inputs.size(), inputs.data(), sizeof(INPUT));
 }
