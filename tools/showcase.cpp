@@ -17,9 +17,7 @@
 
 #include "tools/windriver/windriver.h"
 
-#define WAIT_STEP_MS     100
 #define WAIT_LIMIT_MS    180000
-#define SETTLE_MS        1500
 #define EXIT_NO_WINDOW   2
 /* Wine draws the caption buttons' glyphs with this font; without it they
  * come out as the letters "0 1 r". */
@@ -38,29 +36,6 @@ static const KeyName KeyNames[] = {
     { "f4", VK_F4 },
 };
 
-struct Search
-{
-    DWORD processId;
-    const char *className;
-    HWND window;
-};
-
-static BOOL CALLBACK FindProgramWindow(HWND window, LPARAM context)
-{
-    Search *search = (Search *)context;
-    DWORD owner = 0;
-    char name[32];
-
-    GetWindowThreadProcessId(window, &owner);
-    GetClassNameA(window, name, sizeof(name));
-    if (owner == search->processId && lstrcmpA(name, search->className) == 0 && IsWindowVisible(window))
-    {
-        search->window = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 /* Whether a font of that name is really there, rather than a substitute. */
 static BOOL HasFont(const char *face)
 {
@@ -77,38 +52,20 @@ static BOOL HasFont(const char *face)
     return lstrcmpiA(found, face) == 0;
 }
 
-static void AddKey(INPUT *inputs, int *count, WORD key, DWORD flags)
-{
-    ZeroMemory(&inputs[*count], sizeof(INPUT));
-    inputs[*count].type = INPUT_KEYBOARD;
-    inputs[*count].ki.wVk = key;
-    inputs[*count].ki.dwFlags = flags;
-    (*count)++;
-}
-
 /* Presses a named key, with Alt held for an "alt+" name; FALSE for a name
  * that is not in the table. */
-static BOOL PressNamedKey(const char *keyName)
+static BOOL PressNamedKey(HWND window, const char *keyName)
 {
     char head[sizeof(ALT_PREFIX)];
     lstrcpynA(head, keyName, sizeof(head));
     BOOL alt = lstrcmpiA(head, ALT_PREFIX) == 0;
     const char *name = alt ? keyName + lstrlenA(ALT_PREFIX) : keyName;
-    INPUT inputs[4];
-    int count = 0;
 
-    for (size_t i = 0; i < sizeof(KeyNames) / sizeof(KeyNames[0]); i++)
+    for (const KeyName &known : KeyNames)
     {
-        if (lstrcmpiA(name, KeyNames[i].name) != 0)
+        if (lstrcmpiA(name, known.name) != 0)
             continue;
-        if (alt)
-            AddKey(inputs, &count, VK_MENU, 0);
-        AddKey(inputs, &count, KeyNames[i].key, 0);
-        AddKey(inputs, &count, KeyNames[i].key, KEYEVENTF_KEYUP);
-        if (alt)
-            AddKey(inputs, &count, VK_MENU, KEYEVENTF_KEYUP);
-        SendInput(count, inputs, sizeof(INPUT));
-        Sleep(WAIT_STEP_MS * 3);
+        PressKey(window, known.key, alt ? VK_MENU : 0);
         return TRUE;
     }
     return FALSE;
@@ -131,33 +88,24 @@ int main(int argc, char **argv)
         return 1;
     }
 
-    Search search = { process.dwProcessId, argv[2], NULL };
-    for (DWORD waited = 0; !search.window && waited < WAIT_LIMIT_MS; waited += WAIT_STEP_MS)
-    {
-        if (WaitForSingleObject(process.hProcess, WAIT_STEP_MS) == WAIT_OBJECT_0)
-            break;
-        EnumWindows(FindProgramWindow, (LPARAM)&search);
-    }
-    if (!search.window)
+    HWND window = WaitForShownWindow(process.dwProcessId, argv[2], WAIT_LIMIT_MS, process.hProcess);
+    if (!window)
     {
         fprintf(stderr, "showcase: %s showed no window of class %s\n", argv[1], argv[2]);
         TerminateProcess(process.hProcess, 1);
         return EXIT_NO_WINDOW;
     }
 
-    /* Until the program waits for input it may still be filling the
-     * window; then the window's own painting settles. */
-    WaitForInputIdle(process.hProcess, WAIT_LIMIT_MS);
-    Sleep(SETTLE_MS);
-    SetForegroundWindow(search.window);
+    BringToForeground(window);
+    SettleWindow(process.hProcess, window, WAIT_LIMIT_MS);
     if (!HasFont(CAPTION_GLYPH_FONT))
         fprintf(stderr, "showcase: Wine has no %s font, so the caption buttons would show "
                         "letters; no picture saved\n", CAPTION_GLYPH_FONT);
-    else if (!SaveWindowPicture(search.window, argv[3]))
+    else if (!SaveWindowPicture(window, argv[3]))
         fprintf(stderr, "showcase: could not save %s\n", argv[3]);
 
     for (int i = 5; i < argc; i++)
-        if (!PressNamedKey(argv[i]))
+        if (!PressNamedKey(window, argv[i]))
             fprintf(stderr, "showcase: no key is named %s\n", argv[i]);
 
     DWORD code = 1;

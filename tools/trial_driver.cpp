@@ -20,60 +20,23 @@
  *             started, with its path) or started=none
  */
 #include <windows.h>
+#include <commctrl.h>
 #include <tlhelp32.h>
 #include <stdio.h>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "tools/windriver/windriver.h"
 
-#define POLL_MS             100
-#define SETTLE_MS           1000
-#define KEY_GAP_MS          50
-#define MESSAGE_BOX_CLASS   "#32770"
-#define MESSAGE_BOX_TEXT_ID 0xFFFF
 #define START_INSTALL_TEXT  "Start Install"
+/* How long a process ended by the driver may take to go; one that has
+ * not gone by then is left, and so are more rounds of processes it keeps
+ * starting. */
+#define END_WAIT_MS         5000
+#define END_ROUNDS          3
 #define CRASH_CODE_FLOOR    0xC0000000u
 #define EXIT_USAGE          2
-
-struct Found
-{
-    DWORD processId;
-    HWND window;
-};
-
-static BOOL CALLBACK FindShownWindow(HWND window, LPARAM context)
-{
-    Found *found = (Found *)context;
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner != found->processId || !IsWindowVisible(window))
-        return TRUE;
-    found->window = window;
-    return FALSE;
-}
-
-/* The first visible top-level window of the process, or NULL. */
-static HWND ShownWindow(DWORD processId)
-{
-    Found found = { processId, NULL };
-    EnumWindows(FindShownWindow, (LPARAM)&found);
-    return found.window;
-}
-
-static std::string ClassOf(HWND window)
-{
-    char name[256] = "";
-    GetClassNameA(window, name, sizeof(name));
-    return name;
-}
-
-static std::string TextOf(HWND window)
-{
-    char text[1024] = "";
-    GetWindowTextA(window, text, sizeof(text));
-    return text;
-}
 
 static void Record(FILE *out, const char *key, const std::string &value)
 {
@@ -107,48 +70,21 @@ static bool Start(const char *root, const char *command, PROCESS_INFORMATION *pr
                           process) != 0;
 }
 
-static void PressKey(HWND window, WORD key)
+/* The window's Start Install button; else its first visible default push
+ * button; NULL when it has neither. */
+static HWND StartButton(HWND window)
 {
-    SetForegroundWindow(window);
-    INPUT inputs[2] = {};
-    inputs[0].type = inputs[1].type = INPUT_KEYBOARD;
-    inputs[0].ki.wVk = inputs[1].ki.wVk = key;
-    inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    SendInput(2, inputs, sizeof(INPUT));
-    Sleep(KEY_GAP_MS);
-}
-
-static void ClickMiddleOf(HWND control)
-{
-    RECT rect;
-    GetWindowRect(control, &rect);
-    SetForegroundWindow(GetAncestor(control, GA_ROOT));
-    SetCursorPos((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
-    INPUT inputs[2] = {};
-    inputs[0].type = inputs[1].type = INPUT_MOUSE;
-    inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    SendInput(2, inputs, sizeof(INPUT));
-}
-
-struct ButtonSearch
-{
-    HWND start, fallback;
-};
-
-static BOOL CALLBACK FindStartButton(HWND child, LPARAM context)
-{
-    ButtonSearch *search = (ButtonSearch *)context;
-    if (lstrcmpiA(ClassOf(child).c_str(), "Button") != 0 || !IsWindowVisible(child))
-        return TRUE;
-    if (TextOf(child) == START_INSTALL_TEXT)
+    HWND fallback = NULL;
+    for (HWND child : ChildWindows(window))
     {
-        search->start = child;
-        return FALSE;
+        if (lstrcmpiA(ClassName(child).c_str(), WC_BUTTONA) != 0 || !IsWindowVisible(child))
+            continue;
+        if (WindowText(child) == START_INSTALL_TEXT)
+            return child;
+        if ((GetWindowLongA(child, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON && !fallback)
+            fallback = child;
     }
-    if ((GetWindowLongA(child, GWL_STYLE) & 0x0F) == BS_DEFPUSHBUTTON && !search->fallback)
-        search->fallback = child;
-    return TRUE;
+    return fallback;
 }
 
 /* The processes running now, with their parents. */
@@ -194,23 +130,48 @@ static std::string ImagePath(DWORD processId)
 static std::string WaitForImagePath(DWORD processId, DWORD limit)
 {
     std::string path;
-    for (DWORD waited = 0; (path = ImagePath(processId)).empty() && waited < limit;
-         waited += POLL_MS)
-        Sleep(POLL_MS);
+    WaitUntil([&] { return !(path = ImagePath(processId)).empty(); }, limit);
     return path.empty() ? "(a program whose file the system does not name)" : path;
 }
 
-/* Ends a process and everything it started, children first. */
-static void EndTree(DWORD processId)
+/* The process and everything below it now, children before their parents;
+ * each once, however the parent ids run (a reused id can make them loop). */
+static std::vector<DWORD> TreeOf(DWORD root)
 {
-    for (DWORD child; (child = ChildOf(processId)) != 0;)
-        EndTree(child);
-    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processId);
-    if (process)
+    std::vector<PROCESSENTRY32> running = Processes();
+    std::vector<DWORD> tree = { root };
+    std::set<DWORD> seen = { root };
+    for (size_t i = 0; i < tree.size(); i++)
+        for (const PROCESSENTRY32 &entry : running)
+            if (entry.th32ParentProcessID == tree[i] && seen.insert(entry.th32ProcessID).second)
+                tree.push_back(entry.th32ProcessID);
+    return std::vector<DWORD>(tree.rbegin(), tree.rend());
+}
+
+/* Ends a process and everything it started, children first. Each process
+ * is ended once: one that survives it (Wine keeps some) is left, rather
+ * than tried for ever. */
+static void EndTree(DWORD root)
+{
+    std::set<DWORD> ended;
+    for (int round = 0; round < END_ROUNDS; round++)
     {
-        TerminateProcess(process, 1);
-        WaitForSingleObject(process, 5000);
-        CloseHandle(process);
+        bool more = false;
+        for (DWORD id : TreeOf(root))
+        {
+            if (!ended.insert(id).second)
+                continue;
+            more = true;
+            HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id);
+            if (process)
+            {
+                TerminateProcess(process, 1);
+                WaitForSingleObject(process, END_WAIT_MS);
+                CloseHandle(process);
+            }
+        }
+        if (!more)
+            return;
     }
 }
 
@@ -218,20 +179,9 @@ static void EndTree(DWORD processId)
  * first or the limit passed (then *ended tells which). */
 static HWND WaitForShown(const PROCESS_INFORMATION &process, DWORD limit, bool *ended)
 {
-    *ended = false;
-    for (DWORD waited = 0; waited < limit; waited += POLL_MS)
-    {
-        HWND window = ShownWindow(process.dwProcessId);
-        if (window)
-            return window;
-        if (WaitForSingleObject(process.hProcess, POLL_MS) == WAIT_OBJECT_0)
-        {
-            *ended = ShownWindow(process.dwProcessId) == NULL;
-            if (*ended)
-                return NULL;
-        }
-    }
-    return NULL;
+    HWND window = WaitForShownWindow(process.dwProcessId, NULL, limit, process.hProcess);
+    *ended = !window && WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0;
+    return window;
 }
 
 static void RecordEnd(FILE *out, const char *key, const PROCESS_INFORMATION &process, DWORD limit)
@@ -247,10 +197,8 @@ static void RecordEnd(FILE *out, const char *key, const PROCESS_INFORMATION &pro
 /* Reads a message box and answers it with Enter. */
 static void AnswerBox(FILE *out, HWND box, const char *captionKey, const char *textKey)
 {
-    char text[1024] = "";
-    GetDlgItemTextA(box, MESSAGE_BOX_TEXT_ID, text, sizeof(text));
-    Record(out, captionKey, TextOf(box));
-    Record(out, textKey, text);
+    Record(out, captionKey, WindowText(box));
+    Record(out, textKey, MessageBoxText(box));
     PressKey(box, VK_RETURN);
 }
 
@@ -264,10 +212,10 @@ static void TrySecondCopy(FILE *out, const char *root, const char *command, DWOR
     }
     bool ended;
     HWND shown = WaitForShown(second, limit, &ended);
-    if (shown && ClassOf(shown) == MESSAGE_BOX_CLASS)
+    if (shown && ClassName(shown) == MESSAGE_BOX_CLASS)
         AnswerBox(out, shown, "second_caption", "second_text");
     else
-        Record(out, "second_caption", shown ? "(a window: " + TextOf(shown) + ")" : "");
+        Record(out, "second_caption", shown ? "(a window: " + WindowText(shown) + ")" : "");
     RecordEnd(out, "second_exit", second, limit);
     CloseHandle(second.hThread);
     CloseHandle(second.hProcess);
@@ -276,13 +224,11 @@ static void TrySecondCopy(FILE *out, const char *root, const char *command, DWOR
 /* Presses Start Install and records what it started. */
 static void StartInstall(FILE *out, HWND window, const PROCESS_INFORMATION &process, DWORD limit)
 {
-    ButtonSearch search = { NULL, NULL };
-    EnumChildWindows(window, FindStartButton, (LPARAM)&search);
-    HWND button = search.start ? search.start : search.fallback;
+    HWND button = StartButton(window);
     if (button)
     {
-        Record(out, "button", TextOf(button));
-        ClickMiddleOf(button);
+        Record(out, "button", WindowText(button));
+        ClickControl(button);
     }
     else
     {
@@ -291,12 +237,7 @@ static void StartInstall(FILE *out, HWND window, const PROCESS_INFORMATION &proc
     }
 
     DWORD child = 0;
-    for (DWORD waited = 0; !child && waited < limit; waited += POLL_MS)
-    {
-        child = ChildOf(process.dwProcessId);
-        if (!child)
-            Sleep(POLL_MS);
-    }
+    WaitUntil([&] { return (child = ChildOf(process.dwProcessId)) != 0; }, limit);
     Record(out, "started", child ? WaitForImagePath(child, limit) : "none");
     if (child)
         EndTree(child);
@@ -343,21 +284,18 @@ int main(int argc, char **argv)
         return 0;
     }
 
-    /* Until the program waits for input it may still be filling the
-     * window; then its own painting settles. */
-    WaitForInputIdle(process.hProcess, limit);
-    Sleep(SETTLE_MS);
-    SetForegroundWindow(shown);
+    BringToForeground(shown);
+    SettleWindow(process.hProcess, shown, limit);
     RECT rect;
     GetWindowRect(shown, &rect);
     char box[64];
     wsprintfA(box, "%ld,%ld,%ld,%ld", rect.left, rect.top, rect.right, rect.bottom);
     Record(out, "rect", box);
-    Record(out, "class", ClassOf(shown));
+    Record(out, "class", ClassName(shown));
     if (!SaveWindowPicture(shown, shot))
         Record(out, "shot_error", shot);
 
-    if (ClassOf(shown) == MESSAGE_BOX_CLASS)
+    if (ClassName(shown) == MESSAGE_BOX_CLASS)
     {
         Record(out, "appeared", "box");
         AnswerBox(out, shown, "caption", "text");
@@ -366,7 +304,7 @@ int main(int argc, char **argv)
     else
     {
         Record(out, "appeared", "window");
-        Record(out, "title", TextOf(shown));
+        Record(out, "title", WindowText(shown));
         if (second)
             TrySecondCopy(out, root, command, limit);
         StartInstall(out, shown, process, limit);

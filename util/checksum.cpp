@@ -12,8 +12,6 @@
 #define CRC_SLICES     8   /* bytes a step, and tables per width */
 #define BITS_PER_BYTE  8
 #define BYTE_MASK      0xFF
-#define CRC16_WIDTH    16
-#define CRC32_WIDTH    32
 /* Eight-byte steps start on a DWORD boundary: on older processors a word
  * that straddles a cache line costs more than an aligned one. */
 #define STEP_ALIGNMENT sizeof(DWORD)

@@ -20,8 +20,6 @@
 #define HALF_BITS        64
 #define HIGH_HALVES      0x11  /* carry-less multiply selectors */
 #define LOW_HALVES       0x00
-#define CRC16_WIDTH      16
-#define CRC32_WIDTH      32
 
 /* x^n modulo the check's polynomial (x^width + polynomial), a shift and a
  * conditional XOR per power, as the tables are made. */

@@ -20,13 +20,14 @@
 #ifndef RC_INVOKED
 
 #include <windows.h>
+#include "osinfo.h"
 
 /* Buffer sizes, terminator included. */
 #define FOLDER_TITLE_SIZE   96
 #define FOLDER_PATH_SIZE    (MAX_PATH + 1)
 
 /* The OS type code that selects the dialog rather than the shell browser. */
-#define FOLDER_DIALOG_OS_TYPE 32
+#define FOLDER_DIALOG_OS_TYPE OS_TYPE_WINNT3
 
 /* The title of the latest call, and the path being chosen: the start path,
  * then the dialog's navigation or the browser's choice; empty after the

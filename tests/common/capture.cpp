@@ -1,8 +1,8 @@
-/* Pictures the tests compare: a window's screen area copied with BitBlt,
- * and a bitmap file loaded as a DIB section, both read with GetDIBits. */
+/* Pictures the tests compare: a window's screen area as the window-driving
+ * library reads it, and a bitmap file loaded as a DIB section and read
+ * with GetDIBits. */
 #include "capture.h"
 #include "testwin.h"
-#include "tools/windriver/windriver.h"
 
 size_t Picture::Count(COLORREF color) const
 {
@@ -46,11 +46,7 @@ Picture ReadBitmapFile(const std::string &path)
 
 Picture CaptureWindow(HWND window)
 {
-    int width, height;
-    HBITMAP bitmap = CopyWindowArea(window, &width, &height);
-    HDC screen = GetDC(NULL);
-    Picture picture = ReadDib(screen, bitmap, width, height);
-    ReleaseDC(NULL, screen);
-    DeleteObject(bitmap);
+    Picture picture;
+    picture.pixels = ReadWindowArea(window, &picture.width, &picture.height);
     return picture;
 }

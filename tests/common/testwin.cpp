@@ -7,7 +7,6 @@
 #include <cstdlib>
 
 #define TEST_ROOT "C:\\tarnell-tests\\"
-#define POLL_INTERVAL_MS 20
 #define WINE_APP_DEFAULTS "Software\\Wine\\AppDefaults\\"
 
 #define DEFAULT_TIMEOUT_MS 30000
@@ -249,20 +248,6 @@ std::string RunAndCapture(const std::string &commandLine, DWORD *exitCode,
     return output;
 }
 
-bool WaitUntil(const std::function<bool()> &condition, DWORD timeout)
-{
-    DWORD start = GetTickCount();
-
-    for (;;)
-    {
-        if (condition())
-            return true;
-        if (GetTickCount() - start > timeout)
-            return false;
-        Sleep(POLL_INTERVAL_MS);
-    }
-}
-
 void RegisterTestClass(const char *className, WNDPROC procedure, UINT style)
 {
     WNDCLASSA windowClass = {};
@@ -391,84 +376,9 @@ std::vector<std::string> ListBoxLines(HWND list)
     return ReadList(list, READ_ALL_ENTRIES).lines;
 }
 
-struct WindowSearch
-{
-    DWORD processId;
-    const char *className;
-    std::vector<HWND> found;
-};
-
-static BOOL CALLBACK CollectWindow(HWND window, LPARAM context)
-{
-    WindowSearch *search = (WindowSearch *)context;
-    DWORD owner = 0;
-
-    GetWindowThreadProcessId(window, &owner);
-    if (owner == search->processId &&
-        (!search->className || ClassName(window) == search->className))
-        search->found.push_back(window);
-    return TRUE;
-}
-
-std::vector<HWND> ProcessWindows(DWORD processId, const char *className)
-{
-    WindowSearch search = { processId, className, {} };
-
-    EnumWindows(CollectWindow, (LPARAM)&search);
-    return search.found;
-}
-
 HWND WaitForProcessWindow(DWORD processId, const char *className, DWORD timeout)
 {
-    HWND window = NULL;
-
-    WaitUntil([&] {
-        for (HWND candidate : ProcessWindows(processId, className))
-        {
-            if (IsWindowVisible(candidate))
-            {
-                window = candidate;
-                return true;
-            }
-        }
-        return false;
-    }, timeout);
-    return window;
-}
-
-static BOOL CALLBACK CollectChild(HWND window, LPARAM context)
-{
-    ((std::vector<HWND> *)context)->push_back(window);
-    return TRUE;
-}
-
-std::vector<HWND> ChildWindows(HWND parent)
-{
-    std::vector<HWND> children;
-
-    EnumChildWindows(parent, CollectChild, (LPARAM)&children);
-    return children;
-}
-
-std::string WindowText(HWND window)
-{
-    char text[1024] = "";
-    GetWindowTextA(window, text, sizeof(text));
-    return text;
-}
-
-std::string ClassName(HWND window)
-{
-    char name[256] = "";
-    GetClassNameA(window, name, sizeof(name));
-    return name;
-}
-
-std::string MessageBoxText(HWND box)
-{
-    char text[1024] = "";
-    GetDlgItemTextA(box, MESSAGE_BOX_TEXT_ID, text, sizeof(text));
-    return text;
+    return WaitForShownWindow(processId, className, timeout, NULL);
 }
 
 RECT ChildRect(HWND child)
@@ -489,108 +399,6 @@ HWND FocusOf(HWND window)
     return info.hwndFocus;
 }
 
-static INPUT KeyInput(WORD virtualKey, bool up)
-{
-    INPUT input = {};
-
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = virtualKey;
-    input.ki.wScan = (WORD)MapVirtualKeyA(virtualKey, MAPVK_VK_TO_VSC);
-    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-    return input;
-}
-
-void PressKey(HWND window, WORD virtualKey, WORD modifier)
-{
-    std::vector<INPUT> inputs;
-
-    SetForegroundWindow(window);
-    WaitUntil([&] { return GetForegroundWindow() == window; }, 2000);
-    if (modifier)
-        inputs.push_back(KeyInput(modifier, false));
-    inputs.push_back(KeyInput(virtualKey, false));
-    inputs.push_back(KeyInput(virtualKey, true));
-    if (modifier)
-        inputs.push_back(KeyInput(modifier, true));
-    SendInput((UINT)inputs.size(), inputs.data(), sizeof(INPUT));
-}
-
-static INPUT CharacterInput(wchar_t character, bool up)
-{
-    INPUT input = {};
-
-    input.type = INPUT_KEYBOARD;
-    input.ki.wScan = character;
-    input.ki.dwFlags = KEYEVENTF_UNICODE | (up ? KEYEVENTF_KEYUP : 0);
-    return input;
-}
-
-void TypeText(HWND window, const std::string &text)
-{
-    std::vector<INPUT> inputs;
-
-    SetForegroundWindow(window);
-    WaitUntil([&] { return GetForegroundWindow() == window; }, 2000);
-    for (char character : text)
-    {
-        SHORT key = VkKeyScanA(character);
-        if (key == -1)
-        {
-            inputs.push_back(CharacterInput((unsigned char)character, false));
-            inputs.push_back(CharacterInput((unsigned char)character, true));
-            continue;
-        }
-        bool shift = (HIBYTE(key) & 1) != 0;
-        if (shift)
-            inputs.push_back(KeyInput(VK_SHIFT, false));
-        inputs.push_back(KeyInput(LOBYTE(key), false));
-        inputs.push_back(KeyInput(LOBYTE(key), true));
-        if (shift)
-            inputs.push_back(KeyInput(VK_SHIFT, true));
-    }
-    SendInput((UINT)inputs.size(), inputs.data(), sizeof(INPUT));
-}
-
-static INPUT MouseInput(DWORD flags, POINT screen)
-{
-    INPUT input;
-
-    ZeroMemory(&input, sizeof(input));
-    input.type = INPUT_MOUSE;
-    /* Absolute positions run from 0 to 65535 across the primary screen. */
-    input.mi.dx = MulDiv(screen.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
-    input.mi.dy = MulDiv(screen.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
-    input.mi.dwFlags = flags | MOUSEEVENTF_ABSOLUTE;
-    return input;
-}
-
-void ClickAt(HWND window, POINT screen, int clicks)
-{
-    std::vector<INPUT> inputs;
-
-    SetForegroundWindow(window);
-    WaitUntil([&] { return GetForegroundWindow() == window; }, 2000);
-    INPUT move = MouseInput(MOUSEEVENTF_MOVE, screen);
-    SendInput(1, &move, sizeof(INPUT));
-    /* Wine moves the X pointer after the move; a press sent at once can
-     * still land where the pointer was. */
-    Sleep(100);
-    for (int i = 0; i < clicks; i++)
-    {
-        inputs.push_back(MouseInput(MOUSEEVENTF_LEFTDOWN, screen));
-        inputs.push_back(MouseInput(MOUSEEVENTF_LEFTUP, screen));
-    }
-    SendInput((UINT)inputs.size(), inputs.data(), sizeof(INPUT));
-}
-
-void ClickControl(HWND control, int clicks)
-{
-    RECT rect;
-    GetWindowRect(control, &rect);
-    POINT middle = { (rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2 };
-    ClickAt(GetAncestor(control, GA_ROOT), middle, clicks);
-}
-
 void SetProgramWindowsVersion(const std::string &exeName, const char *version)
 {
     std::string path = WINE_APP_DEFAULTS + exeName;
@@ -601,18 +409,4 @@ void ClearProgramWindowsVersion(const std::string &exeName)
 {
     std::string path = WINE_APP_DEFAULTS + exeName;
     DeleteSettingKey(WINE_VIEW, HKEY_CURRENT_USER, path.c_str());
-}
-
-BITMAPINFO TopDownBitmapInfo(int width, int height)
-{
-    BITMAPINFO info;
-
-    ZeroMemory(&info, sizeof(info));
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    return info;
 }

@@ -1,7 +1,9 @@
 /*
- * Helpers for the test drivers: start programs, find their windows and
- * message boxes, press keys through the system's input path, wait for
- * state to settle, and set Wine's per-program Windows version.
+ * Helpers for the test drivers: start programs, wait for state to settle,
+ * read what only tests read (list boxes, focus, child rectangles), and set
+ * Wine's per-program Windows version. Finding windows and message boxes,
+ * keys, typing and clicks come from the window-driving library, with the
+ * tests' timeout where a wait takes none.
  */
 #ifndef TESTS_COMMON_TESTWIN_H
 #define TESTS_COMMON_TESTWIN_H
@@ -10,6 +12,8 @@
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "tools/windriver/windriver.h"
 
 /* How long to wait for a program to show or do something: 30 seconds, or
  * TARNELL_TEST_TIMEOUT_MS from the environment where programs start slowly
@@ -21,11 +25,6 @@ DWORD TestTimeout();
  * (gtest catches crashes only on the thread that runs the tests). Every
  * program that links these helpers has it from its start. */
 void InstallCrashReport();
-
-/* Class of the system's message box windows. */
-#define MESSAGE_BOX_CLASS "#32770"
-/* Id of the message box's text control. */
-#define MESSAGE_BOX_TEXT_ID 0xFFFF
 
 struct ChildProcess
 {
@@ -56,12 +55,8 @@ void EndProgram(ChildProcess &child);
 std::string RunAndCapture(const std::string &commandLine, DWORD *exitCode,
                           const std::vector<std::string> &environment = {});
 
-/* Polls until the condition holds; false after the timeout. */
+/* The library's WaitUntil, by default with the tests' timeout. */
 bool WaitUntil(const std::function<bool()> &condition, DWORD timeout = TestTimeout());
-
-/* The header of a 32-bit top-down device-independent bitmap: each pixel
- * one DWORD 0x00RRGGBB, rows from the top. */
-BITMAPINFO TopDownBitmapInfo(int width, int height);
 
 /* Registers a window class of this program with the given procedure and
  * class styles. */
@@ -75,34 +70,13 @@ std::string ListBoxText(HWND list, int index);
 /* Every entry of a list box, in order, as one state of the list. */
 std::vector<std::string> ListBoxLines(HWND list);
 
-/* Top-level windows of a process, optionally of one class. */
-std::vector<HWND> ProcessWindows(DWORD processId, const char *className = NULL);
+/* A visible top-level window of the process, optionally of one class;
+ * NULL after the timeout. */
 HWND WaitForProcessWindow(DWORD processId, const char *className, DWORD timeout = TestTimeout());
-std::vector<HWND> ChildWindows(HWND parent);
 
-std::string WindowText(HWND window);
-std::string ClassName(HWND window);
-std::string MessageBoxText(HWND box);
 /* Rectangle of a child window in its parent's client coordinates. */
 RECT ChildRect(HWND child);
 HWND FocusOf(HWND window);
-
-/* Brings the window's thread to the foreground and presses one key,
- * optionally with Shift or Alt held, through SendInput. */
-void PressKey(HWND window, WORD virtualKey, WORD modifier = 0);
-
-/* Brings the window's thread to the foreground and types the text into
- * its focus through SendInput: each character on the key that the
- * keyboard layout gives it, with Shift where the layout wants it, or as
- * the character itself where no key makes it. */
-void TypeText(HWND window, const std::string &text);
-
-/* Brings the window's thread to the foreground and clicks the left mouse
- * button at a screen point, once or twice in quick succession (a double
- * click), through SendInput. */
-void ClickAt(HWND window, POINT screen, int clicks = 1);
-/* Clicks the middle of a child control. */
-void ClickControl(HWND control, int clicks = 1);
 
 /* Wine's per-program Windows version (HKCU\Software\Wine\AppDefaults). */
 void SetProgramWindowsVersion(const std::string &exeName, const char *version);

@@ -23,10 +23,6 @@
 #define ICON_BACKDROP      RGB(255, 0, 255)
 #define ICON_SIZE          32
 
-/* The buttons cover these parts of the picture (left, top, right, bottom),
- * in picture coordinates; the previews draw them only roughly. */
-static const RECT buttonAreas[] = { { 288, 214, 388, 242 }, { 428, 214, 528, 242 } };
-
 static LauncherRun StartBranded(const std::string &name, bool waitForWindow = true)
 {
     std::string folder = FreshFolder(name);
@@ -34,15 +30,30 @@ static LauncherRun StartBranded(const std::string &name, bool waitForWindow = tr
     return StartLauncher(folder, "TARNELL.EXE", "", waitForWindow);
 }
 
-/* Pixels that differ outside the buttons; the first one is described. */
-static int CountDifferences(const Picture &shown, const Picture &expected, std::string &first)
+/* The part of the picture control's screen area that a control covers, in
+ * the picture's own coordinates, as the system places them. */
+static RECT AreaWithin(HWND picture, HWND control)
 {
+    RECT origin, area;
+    GetWindowRect(picture, &origin);
+    GetWindowRect(control, &area);
+    OffsetRect(&area, -origin.left, -origin.top);
+    return area;
+}
+
+/* Pixels that differ outside the buttons, which the previews draw only
+ * roughly; the first one is described. */
+static int CountDifferences(const Picture &shown, const Picture &expected,
+                            const LauncherControls &controls, std::string &first)
+{
+    const RECT buttons[] = { AreaWithin(controls.picture, controls.start),
+                             AreaWithin(controls.picture, controls.dont) };
     int differences = 0;
     for (int y = 0; y < expected.height; y++)
         for (int x = 0; x < expected.width; x++)
         {
             POINT point = { x, y };
-            if (PtInRect(&buttonAreas[0], point) || PtInRect(&buttonAreas[1], point))
+            if (PtInRect(&buttons[0], point) || PtInRect(&buttons[1], point))
                 continue;
             if (shown.At(x, y) != expected.At(x, y) && differences++ == 0)
             {
@@ -139,8 +150,9 @@ TEST(BrandedSplash, ShowsWhatThePreviewsShow_Native)
         LauncherRun run = StartBranded(c.colourChange ? "brand-dark" : "brand-standard");
         ASSERT_TRUE(run.window) << c.preview;
         SetForegroundWindow(run.window);
-        HWND picture = FindControls(run.window).picture;
-        ASSERT_TRUE(picture);
+        LauncherControls controls = FindControls(run.window);
+        HWND picture = controls.picture;
+        ASSERT_TRUE(picture && controls.start && controls.dont);
         if (c.colourChange)
             PostMessageA(run.window, WM_SYSCOLORCHANGE, 0, 0);
 
@@ -159,7 +171,7 @@ TEST(BrandedSplash, ShowsWhatThePreviewsShow_Native)
         ASSERT_EQ(shown.width, 590) << c.preview;
         ASSERT_EQ(shown.height, 369) << c.preview;
         std::string first;
-        EXPECT_EQ(CountDifferences(shown, expected, first), 0) << c.preview << ": " << first;
+        EXPECT_EQ(CountDifferences(shown, expected, controls, first), 0) << c.preview << ": " << first;
         EXPECT_EQ(CloseWithAltF4(run), 0u);
     }
 }

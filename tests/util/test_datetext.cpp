@@ -337,28 +337,43 @@ TEST_F(DateText, CurrentTimeMatchesTheClock)
     }
 }
 
-/* The month-name date as the locale's abbreviated month name gives it:
- * 0 when the text would not fit 11 characters. */
-static std::string MonthNameText(LONG order, char separator, const SYSTEMTIME &t, int *length)
+/* A date as a layout gives it: M stands for the month's abbreviated name
+ * in the locale's own data, D for the day in two digits, Y for the year in
+ * four; any other character for itself. */
+static std::string DateByLayout(const char *layout, const SYSTEMTIME &t)
 {
-    char month[64] = "";
-    char text[128];
-    GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SABBREVMONTHNAME1 + t.wMonth - 1, month, sizeof(month));
-    if (order == 0)
-        wsprintfA(text, "%s%c%02d%c%04d", month, separator, t.wDay, separator, t.wYear);
-    else if (order == 1)
-        wsprintfA(text, "%02d%c%s%c%04d", t.wDay, separator, month, separator, t.wYear);
-    else
-        wsprintfA(text, "%04d%c%s%c%02d", t.wYear, separator, month, separator, t.wDay);
-    *length = lstrlenA(text) + 1;
-    return *length <= MONTH_NAME_DATE_SIZE ? text : "";
+    std::string text;
+    for (const char *at = layout; *at; at++)
+    {
+        char field[64] = "";
+        if (*at == 'M')
+            GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SABBREVMONTHNAME1 + t.wMonth - 1, field,
+                           sizeof(field));
+        else if (*at == 'D')
+            wsprintfA(field, "%02d", t.wDay);
+        else if (*at == 'Y')
+            wsprintfA(field, "%04d", t.wYear);
+        else
+            field[0] = *at;
+        text += field;
+    }
+    return text;
+}
+
+/* Whether the month-name date's text and result are the layout's for the
+ * date: the text with its terminator, or 0 when they would not fit. */
+static bool IsMonthNameDate(const char *layout, const SYSTEMTIME &t, const char *text, int result)
+{
+    std::string expected = DateByLayout(layout, t);
+    int size = (int)expected.size() + 1;
+    return size > MONTH_NAME_DATE_SIZE ? result == 0 : result == size && text == expected;
 }
 
 TEST_F(DateText, TodayWithMonthNameMatchesTheClockAndTheLocale)
 {
-    static const struct { LONG order; char separator; } settings[] =
+    static const struct { LONG order; char separator; const char *layout; } settings[] =
     {
-        { 0, '/' }, { 1, '-' }, { 2, ' ' },
+        { 0, '/', "M/D/Y" }, { 1, '-', "D-M-Y" }, { 2, ' ', "Y M D" },
     };
     for (const auto &s : settings)
     {
@@ -370,14 +385,8 @@ TEST_F(DateText, TodayWithMonthNameMatchesTheClockAndTheLocale)
             GetLocalTime(&before);
             int result = FormatTodayWithMonthName(text);
             GetLocalTime(&after);
-            for (const SYSTEMTIME &t : { before, after })
-            {
-                int length;
-                std::string expected = MonthNameText(s.order, s.separator, t, &length);
-                if (expected.empty() ? result == 0 : (result == length && text == expected))
-                    return true;
-            }
-            return false;
+            return IsMonthNameDate(s.layout, before, text, result) ||
+                   IsMonthNameDate(s.layout, after, text, result);
         });
     }
 }
@@ -392,6 +401,7 @@ struct LocaleTextCase
     const char *time;          /* 13:05:09 */
     const char *datePattern;
     const char *timePattern;
+    const char *monthLayout;   /* the month-name date, as DateByLayout reads it */
     WORD monthsThatFit;        /* bit m: the month-name date of month m fits */
 };
 
@@ -400,17 +410,18 @@ struct LocaleTextCase
 
 static const LocaleTextCase localeTextCases[] =
 {
-    { "en_US.UTF-8", "03/07/2026", "01:05:09pm", "mm/dd/yyyy", "hh:mma", ALL_MONTHS },
+    { "en_US.UTF-8", "03/07/2026", "01:05:09pm", "mm/dd/yyyy", "hh:mma", "M/D/Y", ALL_MONTHS },
     /* Wine writes September "Sept" in English (UK). */
-    { "en_GB.UTF-8", "07/03/2026", "13:05:09", "dd/mm/yyyy", "HH:mm", ALL_MONTHS & ~MONTH_BIT(9) },
+    { "en_GB.UTF-8", "07/03/2026", "13:05:09", "dd/mm/yyyy", "HH:mm", "D/M/Y",
+      ALL_MONTHS & ~MONTH_BIT(9) },
     /* After a day Wine writes German months as "Jan.", "März", "Dez.":
      * only "Mai" keeps three characters. */
-    { "de_DE.UTF-8", "07.03.2026", "13:05:09", "dd.mm.yyyy", "HH:mm", MONTH_BIT(5) },
+    { "de_DE.UTF-8", "07.03.2026", "13:05:09", "dd.mm.yyyy", "HH:mm", "D.M.Y", MONTH_BIT(5) },
     /* "10月" to "12月" take four characters in the ANSI code page. */
-    { "ja_JP.UTF-8", "2026/03/07", "13:05:09", "yyyy/mm/dd", "HH:mm",
+    { "ja_JP.UTF-8", "2026/03/07", "13:05:09", "yyyy/mm/dd", "HH:mm", "Y/M/D",
       ALL_MONTHS & ~(MONTH_BIT(10) | MONTH_BIT(11) | MONTH_BIT(12)) },
     /* Finnish names ("tammik.", "jouluk.") are all longer than three. */
-    { "fi_FI.UTF-8", "07.03.2026", "13.05.09", "dd.mm.yyyy", "HH.mm", 0 },
+    { "fi_FI.UTF-8", "07.03.2026", "13.05.09", "dd.mm.yyyy", "HH.mm", "D.M.Y", 0 },
 };
 
 TEST_F(DateTimeLocale, FormatsInTheUsersConventions_Native)
@@ -449,12 +460,9 @@ TEST_F(DateTimeLocale, FormatsInTheUsersConventions_Native)
         } while (before.wMonth != after.wMonth);
         if (c.monthsThatFit & MONTH_BIT(before.wMonth))
         {
-            int length;
             EXPECT_EQ(result, MONTH_NAME_DATE_SIZE);
-            LONG order = LocaleDateTimeSettings.dateOrder;
-            char separator = LocaleDateTimeSettings.dateSeparator;
-            EXPECT_TRUE(text == MonthNameText(order, separator, before, &length)
-                        || text == MonthNameText(order, separator, after, &length)) << text;
+            EXPECT_TRUE(IsMonthNameDate(c.monthLayout, before, text, result) ||
+                        IsMonthNameDate(c.monthLayout, after, text, result)) << text;
         }
         else
             EXPECT_EQ(result, 0);

@@ -162,6 +162,8 @@ TEST_F(MessageList, AppendsAtTheEndAndScrollsTheNewLineIntoView)
     EXPECT_EQ(TopIndex(list), 40 - pageLines);
 }
 
+static_assert(MESSAGE_LIST_LIMIT == 1100, "the list's cap, as the cases below count it");
+
 TEST_F(MessageList, KeepsAtMost1100Lines)
 {
     static const struct { int before; int after; const char *first; } cases[] = {
@@ -180,7 +182,6 @@ TEST_F(MessageList, KeepsAtMost1100Lines)
         EXPECT_EQ(lines.back(), "newest");
         EXPECT_EQ(TopIndex(list), ExpectedTop(c.after - 1));
     }
-    EXPECT_EQ(MESSAGE_LIST_LIMIT, 1100);
 
     /* One more: still 1100, the oldest goes first. */
     AppendMessageLine(list, NULL, "newer still");

@@ -1,6 +1,6 @@
 /* The small text and buffer helpers: texts and ranges placed right before
  * a no-access page, so that reading or writing one byte too far faults;
- * the random fill against a model of the C runtime's generator for the
+ * the random fill against the C runtime's own generator, seeded with the
  * tick that the call read; the two private messages received by a real
  * window. */
 #include <gtest/gtest.h>
@@ -167,38 +167,13 @@ TEST(TextHelpers, IsHexStringJudgesTextsLongerThan32767Characters)
     }
 }
 
-/* The C runtime's generator as documented: x = x * 214013 + 2531011,
- * each draw (x >> 16) & 0x7FFF. */
-struct GeneratorModel
-{
-    DWORD x;
-    int Draw()
-    {
-        x = x * 214013u + 2531011u;
-        return (int)((x >> 16) & 0x7FFF);
-    }
-};
-
-/* The bytes that a fill seeded from the given tick writes, and the
- * generator after it. */
-static std::vector<BYTE> ModelFill(DWORD tick, int count, GeneratorModel *after)
-{
-    GeneratorModel model = { tick & 0xFFFF };
-    std::vector<BYTE> bytes;
-    unsigned chain = (unsigned)model.Draw() * 1001 / 32767 & 0xFF;
-    for (int i = 0; i < count; i++)
-    {
-        unsigned q = (unsigned)model.Draw() * 256 / 32767 & 0xFF;
-        chain ^= q;
-        bytes.push_back((BYTE)chain);
-    }
-    *after = model;
-    return bytes;
-}
-
 #define CANARY 0x5A
 #define CANARY_BYTES 16
 #define TICK_TRIES 1000
+/* The first draw, scaled to 0..1001, starts the chain; each byte is a
+ * draw scaled to 0..256, cut to 8 bits, XOR the byte before. */
+#define CHAIN_SCALE 1001
+#define BYTE_SCALE 256
 
 /* Fills count bytes within one tick: returns the tick the call read. */
 static bool FillWithinOneTick(BYTE *buffer, int count, DWORD *tick)
@@ -208,7 +183,7 @@ static bool FillWithinOneTick(BYTE *buffer, int count, DWORD *tick)
         DWORD before = GetTickCount();
         FillRandomBytes(buffer, count);
         DWORD after = GetTickCount();
-        if (((before ^ after) & 0xFFFF) == 0)
+        if (LOWORD(before) == LOWORD(after))
         {
             *tick = before;
             return true;
@@ -217,7 +192,23 @@ static bool FillWithinOneTick(BYTE *buffer, int count, DWORD *tick)
     return false;
 }
 
-TEST(TextHelpers, FillRandomBytesFollowsTheGeneratorForTheTickItRead)
+/* The reference: the C runtime's own generator on this thread, seeded as
+ * the fill seeds it, from the tick's low 16 bits; its first count draws. */
+static std::vector<int> RuntimeDraws(DWORD tick, int count)
+{
+    std::vector<int> draws;
+    srand(LOWORD(tick));
+    for (int i = 0; i < count; i++)
+        draws.push_back(rand());
+    return draws;
+}
+
+static BYTE Scaled(int draw, unsigned scale)
+{
+    return (BYTE)((unsigned)draw * scale / RAND_MAX);
+}
+
+TEST(TextHelpers, FillRandomBytesFollowsTheRuntimesGeneratorForTheTickItRead)
 {
     static const int counts[] = { 0, 1, 2, 16, 255, 1000, 65536 };
     for (int count : counts)
@@ -226,16 +217,23 @@ TEST(TextHelpers, FillRandomBytesFollowsTheGeneratorForTheTickItRead)
         DWORD tick;
         ASSERT_TRUE(FillWithinOneTick(buffer.data(), count, &tick)) << count;
         int next = rand();
+        std::vector<int> draws = RuntimeDraws(tick, count + 2);
 
-        GeneratorModel after;
-        std::vector<BYTE> expected = ModelFill(tick, count, &after);
-        EXPECT_TRUE(std::vector<BYTE>(buffer.begin(), buffer.begin() + count) == expected)
-            << count;
+        /* Taken apart: each byte XOR the one before it (the chain's start
+         * for the first) is its own draw, scaled. */
+        BYTE before = Scaled(draws[0], CHAIN_SCALE);
+        int wrong = 0;
+        for (int i = 0; i < count; i++)
+        {
+            wrong += (BYTE)(buffer[i] ^ before) != Scaled(draws[i + 1], BYTE_SCALE);
+            before = buffer[i];
+        }
+        EXPECT_EQ(wrong, 0) << count;
         EXPECT_EQ(std::vector<BYTE>(buffer.begin() + count, buffer.end()),
                   std::vector<BYTE>(CANARY_BYTES, CANARY)) << count;
-        /* The process-wide generator was reseeded and drew count + 1
-         * times, count 0 included. */
-        EXPECT_EQ(next, after.Draw()) << count;
+        /* The thread's generator was reseeded and drew count + 1 times,
+         * count 0 included. */
+        EXPECT_EQ(next, draws[count + 1]) << count;
     }
 }
 
@@ -248,7 +246,7 @@ TEST(TextHelpers, FillRandomBytesTwiceInOneTickGivesTheSameBytes)
         DWORD before = GetTickCount();
         FillRandomBytes(first.data(), 64);
         FillRandomBytes(second.data(), 64);
-        sameTick = ((GetTickCount() ^ before) & 0xFFFF) == 0;
+        sameTick = LOWORD(GetTickCount()) == LOWORD(before);
     }
     ASSERT_TRUE(sameTick);
     EXPECT_EQ(first, second);
@@ -260,10 +258,8 @@ TEST(TextHelpers, FillRandomBytesWithANegativeCountWritesNothing)
     DWORD tick;
     ASSERT_TRUE(FillWithinOneTick(buffer.data(), -5, &tick));
     int next = rand();
-    GeneratorModel after;
-    ModelFill(tick, 0, &after);
     EXPECT_EQ(buffer, std::vector<BYTE>(CANARY_BYTES, CANARY));
-    EXPECT_EQ(next, after.Draw());
+    EXPECT_EQ(next, RuntimeDraws(tick, 2)[1]);
 }
 
 /* In single-byte text, under any code page, the cuts are lstrcpynA's and

@@ -1,5 +1,25 @@
-/* A picture of a window as the screen shows it; see windowshot.h. */
+/* A picture of a window as the screen shows it, and the wait until that
+ * picture holds still; see windriver.h. */
 #include "tools/windriver/windriver.h"
+
+/* Time between two captures that must agree: long enough for a paint in
+ * progress to show as a change. */
+#define SETTLE_STEP_MS 100
+#define BMP_SIGNATURE  0x4D42  /* "BM" */
+#define BMP_BITS       24
+
+BITMAPINFO TopDownBitmapInfo(int width, int height)
+{
+    BITMAPINFO info = {};
+
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    return info;
+}
 
 HBITMAP CopyWindowArea(HWND window, int *width, int *height)
 {
@@ -19,6 +39,24 @@ HBITMAP CopyWindowArea(HWND window, int *width, int *height)
     return bitmap;
 }
 
+std::vector<DWORD> ReadWindowArea(HWND window, int *width, int *height)
+{
+    HBITMAP bitmap = CopyWindowArea(window, width, height);
+    BITMAPINFO info = TopDownBitmapInfo(*width, *height);
+    std::vector<DWORD> pixels(*width > 0 && *height > 0 ? (size_t)*width * *height : 0);
+    HDC screen = GetDC(NULL);
+
+    if (pixels.empty() ||
+        GetDIBits(screen, bitmap, 0, *height, pixels.data(), &info, DIB_RGB_COLORS) != *height)
+    {
+        pixels.clear();
+        *width = *height = 0;
+    }
+    ReleaseDC(NULL, screen);
+    DeleteObject(bitmap);
+    return pixels;
+}
+
 BOOL SaveWindowPicture(HWND window, const char *path)
 {
     int width, height;
@@ -31,14 +69,14 @@ BOOL SaveWindowPicture(HWND window, const char *path)
     info.biWidth = width;
     info.biHeight = height;
     info.biPlanes = 1;
-    info.biBitCount = 24;
+    info.biBitCount = BMP_BITS;
     info.biCompression = BI_RGB;
     info.biSizeImage = rowBytes * height;
     BYTE *pixels = (BYTE *)HeapAlloc(GetProcessHeap(), 0, info.biSizeImage);
     GetDIBits(screen, bitmap, 0, height, pixels, (BITMAPINFO *)&info, DIB_RGB_COLORS);
 
     BITMAPFILEHEADER file = {};
-    file.bfType = 0x4D42;
+    file.bfType = BMP_SIGNATURE;
     file.bfOffBits = sizeof(file) + sizeof(info);
     file.bfSize = file.bfOffBits + info.biSizeImage;
 
@@ -55,4 +93,25 @@ BOOL SaveWindowPicture(HWND window, const char *path)
     DeleteObject(bitmap);
     ReleaseDC(NULL, screen);
     return ok;
+}
+
+bool SettleWindow(HANDLE process, HWND window, DWORD limit)
+{
+    WaitForInputIdle(process, limit);
+
+    DWORD start = GetTickCount();
+    int width, height;
+    std::vector<DWORD> shown = ReadWindowArea(window, &width, &height);
+    while (GetTickCount() - start <= limit)
+    {
+        Sleep(SETTLE_STEP_MS);
+        int nextWidth, nextHeight;
+        std::vector<DWORD> next = ReadWindowArea(window, &nextWidth, &nextHeight);
+        if (!next.empty() && nextWidth == width && nextHeight == height && next == shown)
+            return true;
+        shown.swap(next);
+        width = nextWidth;
+        height = nextHeight;
+    }
+    return false;
 }
