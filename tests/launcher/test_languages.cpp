@@ -58,7 +58,7 @@ static const LanguageCase *ThisLanguage()
 #define REQUIRE_LANGUAGE(c) \
     const LanguageCase *c = ThisLanguage(); \
     if (!c) \
-        GTEST_SKIP() << "TARNELL_TEST_LANGUAGE names no case"; \
+        FAIL() << "TARNELL_TEST_LANGUAGE names no case"; \
     ASSERT_EQ(PRIMARYLANGID(GetUserDefaultLangID()), c->userLanguage) << c->name; \
     ASSERT_EQ(GetACP(), c->codePage) << c->name
 

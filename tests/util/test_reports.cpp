@@ -380,12 +380,13 @@ TEST(ModuleIdentity, RealProgramsUnderChosenNames_Native)
         ExpectProbeIdentity(c.folder, c.exe, c.fileName, c.shortName);
 }
 
-/* Under code page 932 the trail byte of a double-byte character may be
- * 0x5C, the backslash: the program 表.exe (95 5C, then .exe) in the folder
- * 表示 (95 5C 8E A6). Run under LC_ALL=ja_JP.UTF-8. */
+/* Under a double-byte code page the trail byte of a character may be
+ * 0x5C, the backslash: a program named after such a character, in a folder
+ * whose name ends in one (under 932, 表.exe in 機能). */
 TEST(ModuleIdentity, DoubleByteNamesSplitByCharacters)
 {
-    if (GetACP() != 932)
-        GTEST_SKIP() << "needs code page 932 (LC_ALL=ja_JP.UTF-8), not " << GetACP();
-    ExpectProbeIdentity("Identity\\\x95\x5c\x8e\xa6", "\x95\x5c.exe", "\x95\x5c.exe", "\x95\x5c");
+    REQUIRE_DOUBLE_BYTE_SAMPLE(sample);
+    std::string folder = std::string("Identity\\") + sample->folder;
+    std::string exe = std::string(sample->character) + ".exe";
+    ExpectProbeIdentity(folder.c_str(), exe.c_str(), exe.c_str(), sample->character);
 }
