@@ -3,17 +3,19 @@
 would start it from a CD-ROM drive, and says whether each one behaved as
 the launcher promises.
 
-    try_disc.py --driver TRIAL_DRIVER.EXE --prefix WINEPREFIX IMAGE
-                [--output DIR] [--versions LIST]
+    try_disc.py --driver TRIAL_DRIVER.EXE --prefix TEMPLATE IMAGE
+                [--output DIR] [--versions LIST] [--no-sandbox]
 
-Writes DIR/VERSION.png for each version, DIR/sheet.png and DIR/report.txt
-(also printed). DIR is written whole or not at all: everything goes to a
-temporary folder beside it first. Exit code 0 when every version behaved
-as promised, 1 when one fell short or the input was refused, 2 for a
-wrong command line. Runs inside an X session (scripts/try-disc.sh starts
-one).
+Each version runs in a Wine session of its own, cloned from the template
+prefix, shut in by a sandbox (disctrial/sandbox.py), as many at once as
+the machine has cores. Writes DIR/VERSION.png for each version,
+DIR/sheet.png and DIR/report.txt (also printed). DIR is written whole or
+not at all: everything goes to a temporary folder beside it first. Exit
+code 0 when every version behaved as promised, 1 when one fell short or
+the input was refused, 2 for a wrong command line.
 """
 import argparse
+import concurrent.futures
 import contextlib
 import os
 import shutil
@@ -27,7 +29,8 @@ sys.path.insert(0, os.path.dirname(HERE))
 import hostlib  # noqa: E402
 from hostlib import Refusal  # noqa: E402
 from disctrial.image import Autorun, DiscImage  # noqa: E402
-from disctrial.session import DRIVE, SessionError, drop_drive, prepare_prefix, try_version  # noqa: E402
+from disctrial import sandbox  # noqa: E402
+from disctrial.session import DRIVE, SessionError, prepare_template, run_session  # noqa: E402
 from disctrial.sheet import make_sheet, picture, report  # noqa: E402
 from disctrial.verdict import SECOND_COPY_VERSION, VERSIONS, Outcome, is_our_launcher, judge  # noqa: E402
 
@@ -50,14 +53,18 @@ def default_output(image):
 
 
 def chosen_versions(text):
-    if not text:
+    """The versions a list names, in the order of their release."""
+    if text is None:
         return VERSIONS
-    names = [name.strip() for name in text.split(",") if name.strip()]
     known = {version.wine_name: version for version in VERSIONS}
+    names = [name.strip() for name in text.split(",")]
+    if not any(names):
+        raise Refusal("--versions: the list names no version; the versions are "
+                      + ", ".join(known), repr(text))
     for name in names:
         if name not in known:
             raise Refusal("--versions: the versions are " + ", ".join(known), repr(name))
-    return [known[name] for name in names]
+    return [version for version in VERSIONS if version.wine_name in names]
 
 
 def check_output(output, image):
@@ -89,20 +96,30 @@ def read_trees(disc, versions, work):
     return trees
 
 
-def run_version(version, tree, prefix, driver, work):
+def run_version(version, tree, template, driver, work, sandboxed):
     """Starts the tree's program on one version, as autorun would, unless
     its AUTORUN.INF keeps autorun from starting anything."""
     autorun = tree.autorun
     started = not autorun.fatal
     if started:
-        print(f"{NAME}: {version.shown_name}: starting {autorun.command(DRIVE + ':')}", flush=True)
-        facts, shot = try_version(prefix, driver, version.wine_name, tree.folder,
-                                  autorun.command(DRIVE + ":"), work,
-                                  second=tree.ours and version.wine_name == SECOND_COPY_VERSION)
+        command = autorun.command(DRIVE + ":")
+        print(f"{NAME}: {version.shown_name}: starting {command}", flush=True)
+        result = run_session(template, driver, version.wine_name, tree.folder, command, work,
+                             tree.ours and version.wine_name == SECOND_COPY_VERSION, sandboxed)
+        facts, shot, bound = result.facts, result.shot, result.seconds
     else:
-        facts, shot = {"appeared": "nothing", "exit": "-"}, None
+        facts, shot, bound = {"appeared": "nothing", "exit": "-"}, None, None
     return Outcome(version, tree.name, tree.ours, tuple(autorun.fatal + autorun.problems),
-                   started, facts, shot)
+                   started, facts, shot, bound)
+
+
+def run_versions(versions, trees, disc, template, driver, work, sandboxed):
+    """Every version's outcome, in the versions' order; as many sessions at
+    once as the machine has cores."""
+    with concurrent.futures.ThreadPoolExecutor(os.cpu_count() or 1) as pool:
+        return list(pool.map(lambda version: run_version(
+            version, trees[disc.tree_for(version.reads_joliet)], template, driver, work,
+            sandboxed), versions))
 
 
 @contextlib.contextmanager
@@ -134,22 +151,39 @@ def publish(staging, output, outcomes, rows, pictures):
     return text
 
 
-def trial(image_path, output, versions, driver, prefix):
+def trial(image_path, output, versions, driver, template, sandboxed):
     """Runs the trial; returns the report's text and whether all kept the
     promise."""
     disc = DiscImage(image_path)
     with staging_beside(output) as staging:
-        with tempfile.TemporaryDirectory(prefix="tarnell-try-") as work:
+        # The sessions' prefixes link the template's files: beside it, on
+        # its file system.
+        with tempfile.TemporaryDirectory(prefix=".sessions-",
+                                         dir=os.path.dirname(os.path.abspath(template))) as work:
+            # The sessions' user reaches its folder and the trees through it.
+            os.chmod(work, 0o755)
             trees = read_trees(disc, versions, work)
-            prepare_prefix(prefix)
-            outcomes = [run_version(version, trees[disc.tree_for(version.reads_joliet)], prefix,
-                                    driver, work) for version in versions]
-            drop_drive(prefix)
-            # Read while the session's folder, which holds them, is there.
-            pictures = [picture(outcome.shot, outcome.facts) for outcome in outcomes]
+            prepare_template(template)
+            outcomes = run_versions(versions, trees, disc, template, driver, work, sandboxed)
+        pictures = [picture(outcome.shot, outcome.facts) for outcome in outcomes]
         rows = [judge(outcome, DRIVE) for outcome in outcomes]
         text = publish(staging, output, outcomes, rows, pictures)
     return text, all(row.as_promised for row in rows)
+
+
+def check_sandbox(sandboxed):
+    """Refuses to run the disc's programs unshut where this machine cannot
+    shut them in, unless the user accepted that."""
+    if not sandboxed:
+        print(f"{NAME}: warning: --no-sandbox: the disc's programs run with your rights and "
+              "see your files", file=sys.stderr)
+        return
+    try:
+        sandbox.check()
+    except sandbox.SandboxError as error:
+        raise Refusal("this machine cannot shut the disc's programs in (bubblewrap needs user "
+                      "namespaces); --no-sandbox runs them with your rights and your files "
+                      "in their reach", str(error)) from None
 
 
 class Parser(argparse.ArgumentParser):
@@ -163,13 +197,18 @@ def main():
     parser.add_argument("image")
     parser.add_argument("--output", metavar="DIR")
     parser.add_argument("--versions", metavar="LIST",
-                        help="Wine's version names, comma-separated (default: all eleven)")
+                        help="Wine's version names, comma-separated (default: all seventeen)")
+    parser.add_argument("--no-sandbox", action="store_true",
+                        help="run the disc's programs without the sandbox, with your rights "
+                             "(only where the machine cannot give one)")
     parser.add_argument("--driver", required=True, help=argparse.SUPPRESS)
     parser.add_argument("--prefix", required=True, help=argparse.SUPPRESS)
     arguments = parser.parse_args()
     versions = chosen_versions(arguments.versions)
     output = check_output(arguments.output or default_output(arguments.image), arguments.image)
-    text, kept = trial(arguments.image, output, versions, arguments.driver, arguments.prefix)
+    check_sandbox(not arguments.no_sandbox)
+    text, kept = trial(arguments.image, output, versions, arguments.driver, arguments.prefix,
+                       not arguments.no_sandbox)
     sys.stdout.write(text)
     print(f"{NAME}: pictures, sheet and report in {output}")
     return 0 if kept else 1

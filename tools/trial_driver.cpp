@@ -1,14 +1,24 @@
 /*
  * The disc trial's hands and eyes, run under Wine once for each Windows
- * version: starts the disc's autorun program as autorun does (the drive's
- * root as the current folder), waits for what it shows, saves a picture
- * of it, and works it as a person would. A window: optionally a second
- * copy is started beside it and its answer read; then Start Install is
- * clicked, and the program started by it recorded, then ended with
- * whatever it started, since a real installer must not run on. A
+ * version, in a session of its own: starts the disc's autorun program as
+ * autorun does (the drive's root as the current folder), waits for what
+ * it shows, saves a picture of it, and works it as a person would. A
+ * window: optionally a second copy is started beside it and its answer
+ * read; then Start Install is clicked and what it started is recorded. A
  * message box: its caption and text are read and it is answered.
  *
- * Usage: trial_driver ROOT COMMAND RESULT.TXT SHOT.BMP LIMIT_MS [second]
+ * Every process the program starts, and every one those start, runs in a
+ * job of the driver's: the job reports each start as it happens, so that
+ * an installer that ends at once (a bootstrapper that starts the real
+ * installer and goes) is seen all the same, and ending the job at the end
+ * ends the whole tree, since a real installer must not run on.
+ *
+ * Usage: trial_driver [--limit MS] [--version NAME] [--second]
+ *                     ROOT COMMAND RESULT.TXT SHOT.BMP
+ *   --limit    how long each step may wait (default 30000 ms)
+ *   --version  the Windows version (Wine's name) that the programs started
+ *              from now on are told
+ *   --second   start a second copy beside the first and read its answer
  * RESULT.TXT gets one "key=value" line per fact (backslashes and line
  * breaks of values escaped as \\ and \n):
  *   appeared  window, box, nothing (ended without showing anything),
@@ -16,27 +26,26 @@
  *   exit      the program's exit code, when it ended
  *   class, title, caption, text, rect   what appeared
  *   second_caption, second_text, second_exit   the second copy's answer
- *   button    the button pressed, started (the program Start Install
- *             started, with its path) or started=none
+ *   button    the button pressed
+ *   started   the program Start Install started, with its path, or none
+ *   then      what that program started in turn, one path a line
+ *   installer_shown  the class and title of what the installer showed
  */
 #include <windows.h>
 #include <commctrl.h>
-#include <tlhelp32.h>
 #include <stdio.h>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "tools/windriver/windriver.h"
 
 #define START_INSTALL_TEXT  "Start Install"
-/* How long a process ended by the driver may take to go; one that has
- * not gone by then is left, and so are more rounds of processes it keeps
- * starting. */
-#define END_WAIT_MS         5000
-#define END_ROUNDS          3
+#define DEFAULT_LIMIT_MS    30000
 #define CRASH_CODE_FLOOR    0xC0000000u
 #define EXIT_USAGE          2
+#define WINE_SETTINGS_KEY   "Software\\Wine"
+#define WINE_VERSION_VALUE  "Version"
+#define UNNAMED_PROGRAM     "(a program whose file the system does not name)"
 
 static void Record(FILE *out, const char *key, const std::string &value)
 {
@@ -61,14 +70,140 @@ static void RecordNumber(FILE *out, const char *key, unsigned long value)
     Record(out, key, text);
 }
 
+/* --- The job that holds every process of the session ----------------------- */
+
+struct Seen
+{
+    DWORD id;
+    HANDLE process;     /* kept, so that a process that ended is still named */
+    bool ended;
+};
+
+struct ProcessWatch
+{
+    HANDLE job, port, thread;
+    CRITICAL_SECTION lock;
+    std::vector<Seen> seen;
+    int running;
+};
+
+static ProcessWatch Watch;
+
+/* Takes the job's reports as they come: each process started in it, each
+ * one that ended. */
+static DWORD WINAPI WatchJob(LPVOID unused)
+{
+    (void)unused;
+    DWORD message;
+    ULONG_PTR key;
+    LPOVERLAPPED data;
+
+    while (GetQueuedCompletionStatus(Watch.port, &message, &key, &data, INFINITE))
+    {
+        DWORD id = (DWORD)(ULONG_PTR)data;
+        EnterCriticalSection(&Watch.lock);
+        if (message == JOB_OBJECT_MSG_NEW_PROCESS)
+        {
+            Seen entry = { id, OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE,
+                                           FALSE, id), false };
+            Watch.seen.push_back(entry);
+            Watch.running++;
+        }
+        else if (message == JOB_OBJECT_MSG_EXIT_PROCESS ||
+                 message == JOB_OBJECT_MSG_ABNORMAL_EXIT_PROCESS)
+        {
+            for (Seen &entry : Watch.seen)
+                if (entry.id == id && !entry.ended)
+                {
+                    entry.ended = true;
+                    Watch.running--;
+                }
+        }
+        LeaveCriticalSection(&Watch.lock);
+    }
+    return 0;
+}
+
+/* The job, reporting to the watch; closing the driver ends what is left
+ * in it. */
+static bool StartWatch()
+{
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    JOBOBJECT_ASSOCIATE_COMPLETION_PORT association = {};
+
+    InitializeCriticalSection(&Watch.lock);
+    Watch.job = CreateJobObjectA(NULL, NULL);
+    Watch.port = CreateIoCompletionPort(INVALID_HANDLE_VALUE, NULL, 0, 1);
+    if (!Watch.job || !Watch.port)
+        return false;
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    SetInformationJobObject(Watch.job, JobObjectExtendedLimitInformation, &limits, sizeof(limits));
+    association.CompletionKey = Watch.job;
+    association.CompletionPort = Watch.port;
+    if (!SetInformationJobObject(Watch.job, JobObjectAssociateCompletionPortInformation,
+                                 &association, sizeof(association)))
+        return false;
+    Watch.thread = CreateThread(NULL, 0, WatchJob, NULL, 0, NULL);
+    return Watch.thread != NULL;
+}
+
+/* How many processes the job has reported started so far. */
+static size_t SeenCount()
+{
+    EnterCriticalSection(&Watch.lock);
+    size_t count = Watch.seen.size();
+    LeaveCriticalSection(&Watch.lock);
+    return count;
+}
+
+static Seen SeenAt(size_t index)
+{
+    EnterCriticalSection(&Watch.lock);
+    Seen entry = Watch.seen[index];
+    LeaveCriticalSection(&Watch.lock);
+    return entry;
+}
+
+static bool AnyRunning()
+{
+    EnterCriticalSection(&Watch.lock);
+    bool running = Watch.running > 0;
+    LeaveCriticalSection(&Watch.lock);
+    return running;
+}
+
+/* The file a process runs. A process just created may not have its image
+ * mapped yet: asked again until it has, or has ended. */
+static std::string ImagePath(const Seen &entry, DWORD limit)
+{
+    char path[MAX_PATH] = "";
+    if (!entry.process)
+        return UNNAMED_PROGRAM;
+    WaitUntil([&] {
+        DWORD size = sizeof(path);
+        if (QueryFullProcessImageNameA(entry.process, 0, path, &size))
+            return true;
+        path[0] = '\0';
+        return WaitForSingleObject(entry.process, 0) == WAIT_OBJECT_0;
+    }, limit);
+    return path[0] ? path : UNNAMED_PROGRAM;
+}
+
+/* Starts a program in the job, as autorun would: from the drive's root. */
 static bool Start(const char *root, const char *command, PROCESS_INFORMATION *process)
 {
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     std::vector<char> line(command, command + lstrlenA(command) + 1);
-    return CreateProcessA(NULL, line.data(), NULL, NULL, FALSE, 0, NULL, root, &startup,
-                          process) != 0;
+    if (!CreateProcessA(NULL, line.data(), NULL, NULL, FALSE, CREATE_SUSPENDED, NULL, root,
+                        &startup, process))
+        return false;
+    AssignProcessToJobObject(Watch.job, process->hProcess);
+    ResumeThread(process->hThread);
+    return true;
 }
+
+/* --- Working the program ------------------------------------------------------ */
 
 /* The window's Start Install button; else its first visible default push
  * button; NULL when it has neither. */
@@ -87,94 +222,6 @@ static HWND StartButton(HWND window)
     return fallback;
 }
 
-/* The processes running now, with their parents. */
-static std::vector<PROCESSENTRY32> Processes()
-{
-    std::vector<PROCESSENTRY32> list;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE)
-        return list;
-    PROCESSENTRY32 entry = {};
-    entry.dwSize = sizeof(entry);
-    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
-        list.push_back(entry);
-    CloseHandle(snapshot);
-    return list;
-}
-
-/* A process whose parent is the given one, or 0. */
-static DWORD ChildOf(DWORD parent)
-{
-    for (const PROCESSENTRY32 &entry : Processes())
-        if (entry.th32ParentProcessID == parent && entry.th32ProcessID != parent)
-            return entry.th32ProcessID;
-    return 0;
-}
-
-/* The file a process runs; "" while the system cannot tell yet (a
- * process just created may not have its image mapped). */
-static std::string ImagePath(DWORD processId)
-{
-    char path[MAX_PATH] = "";
-    DWORD size = sizeof(path);
-    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
-    if (process)
-    {
-        if (!QueryFullProcessImageNameA(process, 0, path, &size))
-            path[0] = '\0';
-        CloseHandle(process);
-    }
-    return path;
-}
-
-static std::string WaitForImagePath(DWORD processId, DWORD limit)
-{
-    std::string path;
-    WaitUntil([&] { return !(path = ImagePath(processId)).empty(); }, limit);
-    return path.empty() ? "(a program whose file the system does not name)" : path;
-}
-
-/* The process and everything below it now, children before their parents;
- * each once, however the parent ids run (a reused id can make them loop). */
-static std::vector<DWORD> TreeOf(DWORD root)
-{
-    std::vector<PROCESSENTRY32> running = Processes();
-    std::vector<DWORD> tree = { root };
-    std::set<DWORD> seen = { root };
-    for (size_t i = 0; i < tree.size(); i++)
-        for (const PROCESSENTRY32 &entry : running)
-            if (entry.th32ParentProcessID == tree[i] && seen.insert(entry.th32ProcessID).second)
-                tree.push_back(entry.th32ProcessID);
-    return std::vector<DWORD>(tree.rbegin(), tree.rend());
-}
-
-/* Ends a process and everything it started, children first. Each process
- * is ended once: one that survives it (Wine keeps some) is left, rather
- * than tried for ever. */
-static void EndTree(DWORD root)
-{
-    std::set<DWORD> ended;
-    for (int round = 0; round < END_ROUNDS; round++)
-    {
-        bool more = false;
-        for (DWORD id : TreeOf(root))
-        {
-            if (!ended.insert(id).second)
-                continue;
-            more = true;
-            HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id);
-            if (process)
-            {
-                TerminateProcess(process, 1);
-                WaitForSingleObject(process, END_WAIT_MS);
-                CloseHandle(process);
-            }
-        }
-        if (!more)
-            return;
-    }
-}
-
 /* Waits for a shown window of the process; NULL when the process ended
  * first or the limit passed (then *ended tells which). */
 static HWND WaitForShown(const PROCESS_INFORMATION &process, DWORD limit, bool *ended)
@@ -190,8 +237,6 @@ static void RecordEnd(FILE *out, const char *key, const PROCESS_INFORMATION &pro
     if (WaitForSingleObject(process.hProcess, limit) == WAIT_OBJECT_0 &&
         GetExitCodeProcess(process.hProcess, &code))
         RecordNumber(out, key, code);
-    else
-        EndTree(process.dwProcessId);
 }
 
 /* Reads a message box and answers it with Enter. */
@@ -221,9 +266,26 @@ static void TrySecondCopy(FILE *out, const char *root, const char *command, DWOR
     CloseHandle(second.hProcess);
 }
 
-/* Presses Start Install and records what it started. */
+/* A shown window of any process the job reported from the index on;
+ * NULL when none shows one. */
+static HWND ShownSince(size_t first)
+{
+    for (size_t i = first; i < SeenCount(); i++)
+    {
+        HWND window = ShownProcessWindow(SeenAt(i).id);
+        if (window)
+            return window;
+    }
+    return NULL;
+}
+
+/* Presses Start Install and records what it started, however briefly it
+ * ran, and what that started in turn, until the installer shows something
+ * or all of it has ended. When the program ends without starting anything
+ * that is known at once: nothing is left that could still start one. */
 static void StartInstall(FILE *out, HWND window, const PROCESS_INFORMATION &process, DWORD limit)
 {
+    size_t before = SeenCount();
     HWND button = StartButton(window);
     if (button)
     {
@@ -236,28 +298,83 @@ static void StartInstall(FILE *out, HWND window, const PROCESS_INFORMATION &proc
         PressKey(window, VK_RETURN);
     }
 
-    DWORD child = 0;
-    WaitUntil([&] { return (child = ChildOf(process.dwProcessId)) != 0; }, limit);
-    Record(out, "started", child ? WaitForImagePath(child, limit) : "none");
-    if (child)
-        EndTree(child);
+    WaitUntil([&] { return SeenCount() > before || !AnyRunning(); }, limit);
+    if (SeenCount() <= before)
+    {
+        Record(out, "started", "none");
+        RecordEnd(out, "exit", process, limit);
+        return;
+    }
+    Record(out, "started", ImagePath(SeenAt(before), limit));
+
+    HWND shown = NULL;
+    WaitUntil([&] {
+        shown = ShownSince(before);
+        return shown != NULL || !AnyRunning();
+    }, limit);
+    std::string then;
+    for (size_t i = before + 1; i < SeenCount(); i++)
+        then += (then.empty() ? "" : "\n") + ImagePath(SeenAt(i), limit);
+    if (!then.empty())
+        Record(out, "then", then);
+    if (shown)
+        Record(out, "installer_shown", ClassName(shown) + ": " + WindowText(shown));
     RecordEnd(out, "exit", process, limit);
+}
+
+/* Wine tells every program started from now on this Windows version. */
+static bool SetWindowsVersion(const char *version)
+{
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, WINE_SETTINGS_KEY, 0, NULL, 0, KEY_SET_VALUE, NULL,
+                        &key, NULL) != ERROR_SUCCESS)
+        return false;
+    LONG result = RegSetValueExA(key, WINE_VERSION_VALUE, 0, REG_SZ, (const BYTE *)version,
+                                 (DWORD)lstrlenA(version) + 1);
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS;
+}
+
+static int Usage()
+{
+    fprintf(stderr, "usage: trial_driver [--limit MS] [--version NAME] [--second] "
+                    "ROOT COMMAND RESULT.TXT SHOT.BMP\n");
+    return EXIT_USAGE;
 }
 
 int main(int argc, char **argv)
 {
-    if (argc < 6)
+    DWORD limit = DEFAULT_LIMIT_MS;
+    const char *version = NULL;
+    bool second = false;
+    int next = 1;
+    for (; next < argc && argv[next][0] == '-' && argv[next][1] == '-'; next++)
     {
-        fprintf(stderr, "usage: trial_driver ROOT COMMAND RESULT.TXT SHOT.BMP LIMIT_MS [second]\n");
-        return EXIT_USAGE;
+        if (lstrcmpA(argv[next], "--second") == 0)
+            second = true;
+        else if (lstrcmpA(argv[next], "--limit") == 0 && next + 1 < argc)
+            limit = (DWORD)strtoul(argv[++next], NULL, 10);
+        else if (lstrcmpA(argv[next], "--version") == 0 && next + 1 < argc)
+            version = argv[++next];
+        else
+            return Usage();
     }
-    const char *root = argv[1], *command = argv[2], *shot = argv[4];
-    DWORD limit = (DWORD)strtoul(argv[5], NULL, 10);
-    bool second = argc > 6 && lstrcmpA(argv[6], "second") == 0;
-    FILE *out = fopen(argv[3], "w");
+    if (argc - next != 4 || limit == 0)
+        return Usage();
+    const char *root = argv[next], *command = argv[next + 1], *shot = argv[next + 3];
+    FILE *out = fopen(argv[next + 2], "w");
     if (!out)
     {
-        fprintf(stderr, "trial_driver: cannot write %s\n", argv[3]);
+        fprintf(stderr, "trial_driver: cannot write %s\n", argv[next + 2]);
+        return 1;
+    }
+    if (version && !SetWindowsVersion(version))
+        Record(out, "version_error", version);
+    if (!StartWatch())
+    {
+        Record(out, "appeared", "nothing");
+        Record(out, "error", "no job to start the program in");
+        fclose(out);
         return 1;
     }
 
@@ -278,39 +395,37 @@ int main(int argc, char **argv)
         Record(out, "appeared", !ended ? "timeout" : code >= CRASH_CODE_FLOOR ? "crash" : "nothing");
         if (ended)
             RecordNumber(out, "exit", code);
-        else
-            EndTree(process.dwProcessId);
-        fclose(out);
-        return 0;
-    }
-
-    BringToForeground(shown);
-    SettleWindow(process.hProcess, shown, limit);
-    RECT rect;
-    GetWindowRect(shown, &rect);
-    char box[64];
-    wsprintfA(box, "%ld,%ld,%ld,%ld", rect.left, rect.top, rect.right, rect.bottom);
-    Record(out, "rect", box);
-    Record(out, "class", ClassName(shown));
-    if (!SaveWindowPicture(shown, shot))
-        Record(out, "shot_error", shot);
-
-    if (ClassName(shown) == MESSAGE_BOX_CLASS)
-    {
-        Record(out, "appeared", "box");
-        AnswerBox(out, shown, "caption", "text");
-        RecordEnd(out, "exit", process, limit);
     }
     else
     {
-        Record(out, "appeared", "window");
-        Record(out, "title", WindowText(shown));
-        if (second)
-            TrySecondCopy(out, root, command, limit);
-        StartInstall(out, shown, process, limit);
+        BringToForeground(shown);
+        SettleWindow(process.hProcess, shown, limit);
+        RECT rect;
+        GetWindowRect(shown, &rect);
+        char box[64];
+        wsprintfA(box, "%ld,%ld,%ld,%ld", rect.left, rect.top, rect.right, rect.bottom);
+        Record(out, "rect", box);
+        Record(out, "class", ClassName(shown));
+        if (!SaveWindowPicture(shown, shot))
+            Record(out, "shot_error", shot);
+
+        if (ClassName(shown) == MESSAGE_BOX_CLASS)
+        {
+            Record(out, "appeared", "box");
+            AnswerBox(out, shown, "caption", "text");
+            RecordEnd(out, "exit", process, limit);
+        }
+        else
+        {
+            Record(out, "appeared", "window");
+            Record(out, "title", WindowText(shown));
+            if (second)
+                TrySecondCopy(out, root, command, limit);
+            StartInstall(out, shown, process, limit);
+        }
     }
     fclose(out);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    /* Whatever the program or its installer left running ends with the job. */
+    TerminateJobObject(Watch.job, 1);
     return 0;
 }

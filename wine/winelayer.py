@@ -36,6 +36,10 @@ SETTINGS = read_settings()
 WINE64 = SETTINGS["WINE64"]
 WINE32 = SETTINGS["WINE32"]
 WINESERVER = SETTINGS["WINESERVER"]
+# The system folders a session's prefix shares with its template.
+LINKED_FOLDERS = tuple(SETTINGS["PREFIX_LINKED_FOLDERS"].split(":"))
+CLONE_PREFIX = os.path.join(HERE, "clone-prefix.sh")
+SESSION = os.path.join(HERE, "session.sh")
 
 
 def environment(prefix, base=None):
@@ -63,14 +67,23 @@ def run_checked(command, env, what, timeout=600):
 
 
 def prepare_prefix(prefix):
-    """Makes the prefix when it is missing and sets it up."""
-    run_checked(["sh", PREFIX_SETUP], environment(prefix), "setting up the Wine prefix")
+    """Makes the prefix when it is missing and sets it up, in a session of
+    its own (a display, a server ended at the end)."""
+    run_checked(["sh", SESSION, "--", "sh", PREFIX_SETUP], environment(prefix),
+                "setting up the Wine prefix")
 
 
 def config(prefix, *arguments):
-    """One change of wine-config.sh in the prefix."""
-    run_checked(["sh", WINE_CONFIG, *arguments], environment(prefix),
+    """One change of wine-config.sh in the prefix, in a session of its
+    own."""
+    run_checked(["sh", SESSION, "--", "sh", WINE_CONFIG, *arguments], environment(prefix),
                 "configuring Wine (" + " ".join(arguments[:1]) + ")")
+
+
+def clone_prefix(template, prefix):
+    """A prefix of a session's own, cloned from the template."""
+    run_checked(["sh", CLONE_PREFIX, template, prefix], dict(os.environ),
+                "cloning the Wine prefix")
 
 
 def end_server(prefix):

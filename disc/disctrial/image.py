@@ -1,18 +1,30 @@
 """Reading a disc image for the trial, with pycdlib: whether it is a whole
 ISO 9660 image, the tree of names each Windows version reads (Joliet where
 the image has it, the ISO 9660 names for Windows NT 3.51 and on an image
-without Joliet), and its AUTORUN.INF checked against a tree."""
+without Joliet), and its AUTORUN.INF checked against a tree.
+
+An image may come from anyone, so its names are not trusted: a name in
+either tree that is not a plain name once decoded is refused before
+anything is extracted, an image whose files overlap, run past its end or
+take more than it holds is refused as damaged, and every file extracted
+is checked to land inside the trial's own folder."""
 import configparser
 import os
 
 import pycdlib
 from pycdlib.pycdlibexception import PyCdlibException
 
-from hostlib import Refusal
+from hostlib import Refusal, shown
 
 JOLIET = "Joliet"
 ISO9660 = "ISO 9660"
 AUTORUN = "AUTORUN.INF"
+SECTOR = 2048
+# What a plain name never holds: the path separators of either system and
+# the colon of a drive letter or a stream.
+SEPARATORS = "/\\:"
+# Directories nested deeper than this are taken for a loop.
+DEPTH_LIMIT = 64
 
 
 class DiscImage:
@@ -34,24 +46,65 @@ class DiscImage:
             raise Refusal(f"the image is truncated: it holds {size} of its {needed} bytes",
                           repr(path))
         self.has_joliet = self.iso.has_joliet()
+        try:
+            self.check_trees()
+        except Refusal:
+            self.close()
+            raise
 
     def tree_for(self, version_reads_joliet):
         """The name of the tree that a version reads."""
         return JOLIET if version_reads_joliet and self.has_joliet else ISO9660
 
+    def trees(self):
+        """The trees the image holds, with their roots' records."""
+        trees = [(ISO9660, self.iso.get_record(iso_path="/"))]
+        if self.has_joliet:
+            trees.append((JOLIET, self.iso.get_record(joliet_path="/")))
+        return trees
+
+    def check_trees(self):
+        """Refuses a name that is not plain and an image that is damaged,
+        before anything of it is extracted."""
+        extents = set()
+        for tree, root in self.trees():
+            for path, record in walk_records(root, tree):
+                if not record.is_dir() and record.get_data_length() > 0:
+                    extents.add((record.extent_location(),
+                                 -(-record.get_data_length() // SECTOR)))
+        space = self.iso.pvd.space_size
+        past = [start for start, length in extents if start + length > space]
+        if past:
+            raise Refusal("the image is damaged: a file's data runs past its end "
+                          f"(sector {max(past)} of {space})", repr(self.path))
+        if sum(length for _, length in extents) > space:
+            raise Refusal("the image is damaged: its files take more sectors than it holds "
+                          f"({sum(length for _, length in extents)} of {space})", repr(self.path))
+        ordered = sorted(extents)
+        for (start, length), (next_start, _) in zip(ordered, ordered[1:]):
+            if start + length > next_start:
+                raise Refusal(f"the image is damaged: two files' data overlap at sector "
+                              f"{next_start}", repr(self.path))
+
     def extract(self, tree, folder):
         """Copies the tree's files into folder under the names that tree
-        gives (ISO 9660 names without their ';1' and a bare final dot)."""
-        key = "joliet_path" if tree == JOLIET else "iso_path"
+        gives (ISO 9660 names without their ';1' and a bare final dot).
+        Every path is checked to lie inside folder before it is written."""
+        top = os.path.realpath(folder)
+        os.makedirs(top, exist_ok=True)
+        root = dict(self.trees())[tree]
         try:
-            for here, dirs, names in self.iso.walk(**{key: "/"}):
-                local = os.path.join(folder, *[shown_name(part, tree)
-                                               for part in here.strip("/").split("/") if part])
-                os.makedirs(local, exist_ok=True)
-                for name in names:
-                    source = here.rstrip("/") + "/" + name
-                    self.iso.get_file_from_iso(os.path.join(local, shown_name(name, tree)),
-                                               **{key: source})
+            for parts, record in walk_records(root, tree):
+                local = os.path.join(top, *parts)
+                if os.path.commonpath([top, os.path.realpath(local)]) != top:
+                    raise Refusal("a name in the image leads outside the trial's folder",
+                                  shown("/".join(parts)))
+                if record.is_dir():
+                    os.makedirs(local, exist_ok=True)
+                else:
+                    with open(local, "xb") as out:
+                        self.iso.get_file_from_iso_fp(out, **{path_key(tree): record_path(
+                            self.iso, record, tree)})
         except (PyCdlibException, OSError, ValueError) as error:
             raise Refusal("the image cannot be read whole (" + first_line(error) + ")",
                           repr(self.path))
@@ -68,12 +121,72 @@ def first_line(error):
     return text.splitlines()[0]
 
 
-def shown_name(name, tree):
-    if tree == ISO9660:
-        name = name.split(";")[0]
+def path_key(tree):
+    return "joliet_path" if tree == JOLIET else "iso_path"
+
+
+def record_path(iso, record, tree):
+    """The path pycdlib knows a record by in its tree."""
+    if tree == JOLIET:
+        return iso.full_path_from_dirrecord(record, rockridge=False)
+    return iso.full_path_from_dirrecord(record)
+
+
+def decoded_name(identifier, tree):
+    """The name a tree gives a record, as a version of Windows reads it:
+    Joliet's UCS-2, or the ISO 9660 bytes without their ';1' and a bare
+    final dot. Raises Refusal for a name that is not a plain name."""
+    if tree == JOLIET:
+        try:
+            name = identifier.decode("utf-16-be")
+            name.encode("utf-8")
+        except UnicodeError:
+            raise Refusal("a name in the image's Joliet tree cannot be read as text",
+                          shown(identifier.decode("latin-1"))) from None
+    else:
+        name = identifier.decode("latin-1").split(";")[0]
         if name.endswith(".") and len(name) > 1:
             name = name[:-1]
     return name
+
+
+def plain_name(name, tree, parts):
+    """Refuses a name that is not a plain name: empty, '.' or '..', with a
+    path separator of either system, a drive letter's colon or a control
+    character."""
+    where = shown("/".join(parts + [name]))
+    if name in ("", ".", ".."):
+        raise Refusal(f"a name in the image's {tree} tree is not a plain name ('{name}')", where)
+    bad = [c for c in name if c in SEPARATORS or ord(c) < 0x20 or ord(c) == 0x7F]
+    if bad:
+        raise Refusal(f"a name in the image's {tree} tree holds '{shown(bad[0])}', which no "
+                      "plain name holds", where)
+
+
+def walk_records(root, tree):
+    """(path parts, record) of every file and folder under the root, the
+    names checked plain; a folder met again, or too deep, is a loop and
+    refused."""
+    seen = {root.extent_location()}
+    pending = [([], root)]
+    while pending:
+        parts, folder = pending.pop()
+        if len(parts) > DEPTH_LIMIT:
+            raise Refusal(f"the image is damaged: its {tree} tree is nested deeper than "
+                          f"{DEPTH_LIMIT} folders", shown("/".join(parts)))
+        for record in folder.children:
+            if record is None or record.is_dot() or record.is_dotdot():
+                continue
+            name = decoded_name(record.file_identifier(), tree)
+            plain_name(name, tree, parts)
+            path = parts + [name]
+            yield path, record
+            if record.is_dir():
+                if record.extent_location() in seen:
+                    raise Refusal(f"the image is damaged: a folder of its {tree} tree "
+                                  "holds itself", shown("/".join(path)))
+                seen.add(record.extent_location())
+                pending.append((path, record))
 
 
 def find(root, windows_path):

@@ -1,13 +1,21 @@
-"""One Windows version in a fresh Wine session: the version set for the
-whole prefix, the version's tree served as a CD-ROM drive, Wine's server
-started anew, and the trial's driver run against the disc's program.
-Wine is configured only through the Wine layer (wine/winelayer.py), which
-writes each setting in the registry view that its reader uses."""
+"""One Windows version in a Wine session of its own: a prefix cloned from
+the trial's template (prepared once, not booted per version), the
+version's tree served as CD-ROM drive R:, its own display and its own
+server (started once, by the driver itself, which also sets the Windows
+version), shut in by the sandbox (sandbox.py) unless the user accepted the
+risk. Sessions share nothing, so several run at once. Wine is configured
+only through the Wine layer (wine/), which writes each setting in the
+registry view that its reader uses."""
 import os
+import shutil
+import signal
 import subprocess
+import tempfile
+from dataclasses import dataclass
 
 from wine import winelayer
-from wine.winelayer import WINE64, WineError as SessionError, windows_path  # noqa: F401
+from wine.winelayer import WineError as SessionError  # noqa: F401
+from disctrial import sandbox
 
 DRIVE = "R"
 # How long a program may take to show something, and each later step:
@@ -15,14 +23,33 @@ DRIVE = "R"
 LIMIT_MS = 30000
 EMULATED_LIMIT_MS = 300000
 EMULATED_32BIT = "/proc/sys/fs/binfmt_misc/qemu-i386"
+# A session's bound, in steps: the driver waits at most one limit a step,
+# and works at most this many in a row.
+SESSION_STEPS = 8
+# Where the driver, its record and its picture live on the session's C:.
+TRIAL_FOLDER = "tarnell-trial"
+DRIVER_NAME = "trial_driver.exe"
+RESULT_NAME = "result.txt"
+SHOT_NAME = "shot.bmp"
+DRIVES_KEY = "HKLM\\Software\\Wine\\Drives"
 
 
 def limit_ms():
     return EMULATED_LIMIT_MS if os.path.exists(EMULATED_32BIT) else LIMIT_MS
 
 
-prepare_prefix = winelayer.prepare_prefix
-end_session = winelayer.end_server
+@dataclass(frozen=True)
+class SessionResult:
+    facts: dict             # the driver's key=value record
+    shot: bytes | None      # the picture it took, as BMP bytes
+    seconds: float | None   # the bound, when the session did not finish in it
+
+
+def prepare_template(prefix):
+    """Makes the trial's template prefix once and sets it up: R: is a
+    CD-ROM drive in every clone (each links it to its own tree)."""
+    winelayer.prepare_prefix(prefix)
+    winelayer.config(prefix, "set", DRIVES_KEY, DRIVE.lower() + ":", "cdrom")
 
 
 def parse_result(text):
@@ -41,36 +68,75 @@ def parse_result(text):
     return facts
 
 
-def try_version(prefix, driver, wine_version, tree_folder, command, work, second=False):
-    """Runs the disc's program on one version; returns the driver's facts
-    and the path of the picture (which may be missing)."""
-    environment = winelayer.environment(prefix)
-    # Serving the drive starts Wine's server anew: the session is fresh.
-    winelayer.config(prefix, "set", "HKCU\\Software\\Wine", "Version", wine_version)
-    winelayer.config(prefix, "drive", DRIVE, tree_folder, "cdrom")
-    result = os.path.join(work, wine_version + ".txt")
-    shot = os.path.join(work, wine_version + ".bmp")
+def make_session(template, tree, driver, work, sandboxed):
+    """The session's folder: the cloned prefix with drive R: on the tree
+    and no drive onto the host's folders, the driver on C:."""
+    folder = tempfile.mkdtemp(prefix="session-", dir=work)
+    prefix = os.path.join(folder, "prefix")
+    winelayer.clone_prefix(template, prefix)
+    devices = os.path.join(prefix, "dosdevices")
+    for name in os.listdir(devices):
+        if name != "c:":
+            os.unlink(os.path.join(devices, name))
+    os.symlink(sandbox.DISC_ROOT if sandboxed else os.path.abspath(tree),
+               os.path.join(devices, DRIVE.lower() + ":"))
+    trial = os.path.join(prefix, "drive_c", TRIAL_FOLDER)
+    os.makedirs(trial)
+    shutil.copyfile(driver, os.path.join(trial, DRIVER_NAME))
+    os.makedirs(os.path.join(folder, "home"))
+    if sandboxed:
+        sandbox.hand_over(folder, winelayer.LINKED_FOLDERS)
+    return folder
+
+
+def run_session(template, driver, wine_version, tree, command, work, second, sandboxed):
+    """Runs the disc's program on one version in a session of its own;
+    the driver's facts, its picture, and the bound when it was passed."""
     limit = limit_ms()
-    arguments = [WINE64, driver, f"{DRIVE}:\\", command, windows_path(result),
-                 windows_path(shot), str(limit)] + (["second"] if second else [])
+    folder = make_session(template, tree, driver, work, sandboxed)
+    on_c = "C:\\" + TRIAL_FOLDER + "\\"
+    inner = [winelayer.WINE64, on_c + DRIVER_NAME, "--limit", str(limit),
+             "--version", wine_version] + (["--second"] if second else []) + \
+        [f"{DRIVE}:\\", command, on_c + RESULT_NAME, on_c + SHOT_NAME]
+    if sandboxed:
+        line = sandbox.command(folder, template, tree, winelayer.HERE, winelayer.LINKED_FOLDERS,
+                               ["sh", sandbox.WINE_ROOT + "/session.sh", "--folder", "/tmp",
+                                "--"] + inner)
+        environment = None
+    else:
+        line = ["sh", winelayer.SESSION, "--folder", folder, "--"] + inner
+        environment = dict(os.environ, TARNELL_WINEPREFIX=os.path.join(folder, "prefix"))
+    bound = limit * SESSION_STEPS / 1000
+    seconds = None
     try:
-        subprocess.run(arguments, env=environment, capture_output=True, timeout=limit * 5 / 1000 + 60)
-    except subprocess.TimeoutExpired:
-        pass
-    except OSError as error:
-        raise SessionError(f"starting Wine failed: {error}")
+        # A group of its own, so that a session past its bound is ended
+        # whole, and nothing else.
+        process = subprocess.Popen(line, env=environment, stdout=subprocess.DEVNULL,
+                                   stderr=subprocess.DEVNULL, start_new_session=True)
+        try:
+            process.wait(timeout=bound)
+        except subprocess.TimeoutExpired:
+            seconds = bound
+            os.killpg(process.pid, signal.SIGTERM)
+            try:
+                process.wait(timeout=30)
+            except subprocess.TimeoutExpired:
+                os.killpg(process.pid, signal.SIGKILL)
+                process.wait()
+        trial = os.path.join(folder, "prefix", "drive_c", TRIAL_FOLDER)
+        try:
+            with open(os.path.join(trial, RESULT_NAME), encoding="cp1252",
+                      errors="replace") as source:
+                facts = parse_result(source.read())
+        except OSError:
+            facts = {}
+        if seconds is not None or "appeared" not in facts:
+            facts = dict(facts, appeared="timeout")
+        try:
+            with open(os.path.join(trial, SHOT_NAME), "rb") as source:
+                shot = source.read()
+        except OSError:
+            shot = None
     finally:
-        end_session(prefix)
-    try:
-        with open(result, encoding="cp1252", errors="replace") as source:
-            facts = parse_result(source.read())
-    except OSError:
-        facts = {"appeared": "timeout"}
-    return facts, shot
-
-
-def drop_drive(prefix):
-    try:
-        winelayer.config(prefix, "drop-drive", DRIVE)
-    except SessionError:
-        pass
+        shutil.rmtree(folder, ignore_errors=True)
+    return SessionResult(facts, shot, seconds)

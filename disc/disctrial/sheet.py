@@ -1,6 +1,7 @@
 """The trial's pictures, its sheet and its report: each version's picture
 as VERSION.png, all eleven side by side in sheet.png, labelled with the
 version and the verdict, and the table of report.txt."""
+import io
 import os
 
 from PIL import Image, ImageDraw, ImageFont
@@ -18,11 +19,11 @@ FAIL_COLOUR = (240, 90, 80)
 
 
 def picture(shot, facts):
-    """The picture of what the version showed, or a plain panel that says
-    what happened instead."""
-    if shot and os.path.isfile(shot):
+    """The picture of what the version showed (the driver's BMP bytes), or
+    a plain panel that says what happened instead."""
+    if shot:
         try:
-            with Image.open(shot) as image:
+            with Image.open(io.BytesIO(shot)) as image:
                 return image.convert("RGB")
         except OSError:
             pass

@@ -1,10 +1,11 @@
 """What each Windows version should do with the disc, and whether it did.
 
-The launcher accepts Windows 95, 98, Me, NT 3.51, NT 4.0, 2000 and XP, and
-Win32s as another platform: there its window shows and Start Install
-starts the disc's own SETUP.EXE. It refuses Server 2003, Vista and 10 with
-"Unsupported Operating System". Another tool's program is only held to
-having started and shown something."""
+The default launcher accepts Windows 95, 98, Me, NT 3.51, NT 4.0, 2000
+and XP, and Win32s as another platform: there its window shows and Start
+Install starts the disc's own SETUP.EXE, however briefly that runs. It
+refuses the nine later versions with "Unsupported Operating System".
+Another tool's program is only held to having started and shown
+something."""
 from dataclasses import dataclass
 
 
@@ -12,22 +13,30 @@ from dataclasses import dataclass
 class WindowsVersion:
     wine_name: str          # Wine's name of the version
     shown_name: str         # the name the report shows
+    system: str             # the launcher's name of the system (--systems)
     reads_joliet: bool      # Windows NT 3.51 reads only the ISO 9660 names
-    accepted: bool          # whether the launcher runs on it
+    accepted: bool          # whether the default launcher runs on it
 
 
+# Every Win32 version Wine offers, in the order of their release.
 VERSIONS = [
-    WindowsVersion("win95", "Windows 95", True, True),
-    WindowsVersion("win98", "Windows 98", True, True),
-    WindowsVersion("winme", "Windows Me", True, True),
-    WindowsVersion("nt351", "Windows NT 3.51", False, True),
-    WindowsVersion("nt40", "Windows NT 4.0", True, True),
-    WindowsVersion("win2k", "Windows 2000", True, True),
-    WindowsVersion("winxp", "Windows XP", True, True),
-    WindowsVersion("win31", "Win32s", True, True),
-    WindowsVersion("win2003", "Windows Server 2003", True, False),
-    WindowsVersion("vista", "Windows Vista", True, False),
-    WindowsVersion("win10", "Windows 10", True, False),
+    WindowsVersion("win31", "Win32s", "win32s", True, True),
+    WindowsVersion("nt351", "Windows NT 3.51", "nt3.51", False, True),
+    WindowsVersion("win95", "Windows 95", "95", True, True),
+    WindowsVersion("nt40", "Windows NT 4.0", "nt4", True, True),
+    WindowsVersion("win98", "Windows 98", "98", True, True),
+    WindowsVersion("win2k", "Windows 2000", "2000", True, True),
+    WindowsVersion("winme", "Windows Me", "me", True, True),
+    WindowsVersion("winxp", "Windows XP", "xp", True, True),
+    WindowsVersion("win2003", "Windows Server 2003", "2003", True, False),
+    WindowsVersion("winxp64", "Windows XP x64", "xp64", True, False),
+    WindowsVersion("vista", "Windows Vista", "vista", True, False),
+    WindowsVersion("win2008", "Windows Server 2008", "2008", True, False),
+    WindowsVersion("win7", "Windows 7", "7", True, False),
+    WindowsVersion("win2008r2", "Windows Server 2008 R2", "2008r2", True, False),
+    WindowsVersion("win8", "Windows 8", "8", True, False),
+    WindowsVersion("win81", "Windows 8.1", "8.1", True, False),
+    WindowsVersion("win10", "Windows 10", "10", True, False),
 ]
 # The version on which a second copy is started beside the first.
 SECOND_COPY_VERSION = "winxp"
@@ -45,7 +54,8 @@ class Outcome:
     problems: tuple         # AUTORUN.INF's problems in that tree, the fatal ones first
     started: bool           # whether autorun started anything
     facts: dict             # the trial driver's key=value record
-    shot: str | None        # the picture it took, which may be missing
+    shot: bytes | None      # the picture it took (BMP), which may be missing
+    bound: float | None     # the session's bound in seconds, when it did not finish in it
 
 
 @dataclass(frozen=True)
@@ -77,6 +87,12 @@ def what_appeared(facts):
     return "no answer within the time limit"
 
 
+def what_started_in_turn(facts):
+    """What the program Start Install started went on to start."""
+    then = [line for line in facts.get("then", "").split("\n") if line]
+    return f"; it started {', '.join(then)}" if then else ""
+
+
 def started_by_start_install(facts):
     """The program Start Install started, with its path, or None."""
     started = facts.get("started", "none")
@@ -103,6 +119,8 @@ def verdict(outcome, drive):
     appeared = facts.get("appeared", "timeout")
     if outcome.problems:
         return False, outcome.problems[0]
+    if outcome.bound is not None:
+        return False, f"the session did not finish within its bound of {outcome.bound:.0f} s"
     if not outcome.ours:
         if appeared in ("window", "box"):
             return True, "started and showed something"
@@ -121,7 +139,7 @@ def verdict(outcome, drive):
             facts.get("second_text") != ONE_INSTANCE_TEXT:
         return False, (f"a second copy should be refused with \"{ONE_INSTANCE_TEXT}\" but showed "
                        f"\"{facts.get('second_text', facts.get('second_caption', 'nothing'))}\"")
-    return True, "window shown, the disc's SETUP.EXE started"
+    return True, "window shown, the disc's SETUP.EXE started" + what_started_in_turn(facts)
 
 
 def judge(outcome, drive):
