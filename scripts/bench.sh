@@ -41,6 +41,6 @@ exec xvfb-run -a -s "-screen 0 1024x768x24" sh -c '
     /usr/bin/python3 bench/bench_make_disc.py "$disc/TARNELL.EXE" "$disc/AUTORUN.INF" \
         "$disc/SETUP.EXE" "$root/build/bench-work/disc"
     echo "Benchmark, the disc trial (its driver 64-bit, as try-disc.sh builds it):"
-    /usr/bin/python3 bench/bench_try_disc.py "$disc/TARNELL.EXE" "$disc/AUTORUN.INF" \
-        "$disc/SETUP.EXE" build/wine64/tools/trial_driver.exe "$root/build/bench-work/try"' \
+    /usr/bin/python3 bench/bench_try_disc.py build/default/disc build/wine64/disc \
+        build/wine64/tools/trial_driver.exe "$root/build/bench-work/try"' \
     sh "$root" "$prefix"

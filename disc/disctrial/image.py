@@ -67,13 +67,19 @@ class DiscImage:
         """Refuses a name that is not plain and an image that is damaged,
         before anything of it is extracted."""
         extents = set()
+        cut = []
         for tree, root in self.trees():
             for path, record in walk_records(root, tree):
                 if not record.is_dir() and record.get_data_length() > 0:
                     extents.add((record.extent_location(),
                                  -(-record.get_data_length() // SECTOR)))
+                    # pycdlib cuts a file whose data runs past the image's
+                    # file to what the file holds; the record keeps its
+                    # own length, which then differs.
+                    if record.data_length != record.get_data_length():
+                        cut.append(record.extent_location())
         space = self.iso.pvd.space_size
-        past = [start for start, length in extents if start + length > space]
+        past = cut + [start for start, length in extents if start + length > space]
         if past:
             raise Refusal("the image is damaged: a file's data runs past its end "
                           f"(sector {max(past)} of {space})", repr(self.path))

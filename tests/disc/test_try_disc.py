@@ -2,8 +2,10 @@
 """The disc trial as a publisher runs it, on images made here with
 xorriso as another tool would make them: the sample disc on every
 version (where 32-bit code runs natively; under emulation one accepted
-and one refused version), a disc whose SETUP.EXE is missing, a disc whose
-program shows nothing, and the refusals of bad input."""
+and one refused version), a disc whose SETUP.EXE is missing, one whose
+program shows nothing, one whose SETUP.EXE starts the real installer and
+ends at once, one whose program tries to reach the host, images whose
+names or extents are hostile, and the refusals of bad input."""
 import os
 import shutil
 import subprocess
@@ -16,10 +18,17 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 PROJECT = os.path.dirname(os.path.dirname(HERE))
 TRY_DISC = os.path.join(PROJECT, "disc", "try_disc.py")
 PYTHON = "/usr/bin/python3"
-EMULATED = os.path.exists("/proc/sys/fs/binfmt_misc/qemu-i386")
 AUTORUN = b"[autorun]\r\nopen=TARNELL.EXE\r\nicon=TARNELL.EXE,0\r\nlabel=KELMORA 2.31.005\r\n"
-ALL_VERSIONS = ["win95", "win98", "winme", "nt351", "nt40", "win2k", "winxp", "win31",
-                "win2003", "vista", "win10"]
+# Every version, by Wine's name and the report's, in the order of their
+# release.
+ALL_VERSIONS = {"win31": "Win32s", "nt351": "Windows NT 3.51", "win95": "Windows 95",
+                "nt40": "Windows NT 4.0", "win98": "Windows 98", "win2k": "Windows 2000",
+                "winme": "Windows Me", "winxp": "Windows XP", "win2003": "Windows Server 2003",
+                "winxp64": "Windows XP x64", "vista": "Windows Vista",
+                "win2008": "Windows Server 2008", "win7": "Windows 7",
+                "win2008r2": "Windows Server 2008 R2", "win8": "Windows 8",
+                "win81": "Windows 8.1", "win10": "Windows 10"}
+PLACEHOLDER = "AAAA.TXT"
 
 
 def environment(name):
@@ -31,86 +40,202 @@ def environment(name):
     return value
 
 
+def report_rows(output):
+    with open(os.path.join(output, "report.txt"), encoding="utf-8") as report:
+        lines = report.read().splitlines()
+    return {line.split("  ")[0]: line for line in lines[1:-1]}
+
+
 class Trial(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.driver = environment("TARNELL_TRIAL_DRIVER")
+        # The 32-bit build's driver would run under emulation where 32-bit
+        # code does; the 64-bit build's is named when it is there.
+        cls.driver = os.environ.get("TARNELL_TRIAL_DRIVER64", "")
+        if not os.path.isfile(cls.driver):
+            cls.driver = environment("TARNELL_TRIAL_DRIVER")
         cls.prefix = environment("TARNELL_TRIAL_PREFIX")
         cls.launcher = environment("TARNELL_LAUNCHER")
         cls.quiet_launcher = environment("TARNELL_QUIET_LAUNCHER")
         cls.setup = environment("TARNELL_SETUP")
+        cls.bootstrap = environment("TARNELL_BOOTSTRAP_SETUP")
+        cls.escape = environment("TARNELL_ESCAPE_PROBE")
+        cls.emulated = os.environ.get("TARNELL_EMULATED") == "ON"
         cls.work = tempfile.mkdtemp(prefix="try-disc-")
 
     @classmethod
     def tearDownClass(cls):
         shutil.rmtree(cls.work, ignore_errors=True)
 
-    def image(self, name, files):
-        """An image made with xorriso from {name on the disc: bytes or a
+    def image(self, name, files, joliet=True):
+        """An image made with xorriso from {path on the disc: bytes or a
         file to copy}."""
         tree = os.path.join(self.work, name + "-tree")
-        os.makedirs(tree)
         for disc_name, content in files.items():
             target = os.path.join(tree, disc_name)
+            os.makedirs(os.path.dirname(target), exist_ok=True)
             if isinstance(content, bytes):
                 with open(target, "wb") as out:
                     out.write(content)
             else:
                 shutil.copyfile(content, target)
         image = os.path.join(self.work, name + ".iso")
-        subprocess.run(["xorriso", "-as", "mkisofs", "-quiet", "-J", "-V", name.upper(),
-                        "-o", image, tree], check=True, capture_output=True)
+        subprocess.run(["xorriso", "-as", "mkisofs", "-quiet", "-r"] + (["-J"] if joliet else [])
+                       + ["-V", name.upper(), "-o", image, tree], check=True, capture_output=True)
         return image
 
     def trial(self, image, *options):
         return subprocess.run([PYTHON, TRY_DISC, "--driver", self.driver, "--prefix", self.prefix,
                                image, *options], capture_output=True, text=True)
 
+    def output(self, name):
+        return os.path.join(self.work, name + "-try")
+
     def test_the_sample_disc_keeps_every_promise(self):
         image = self.image("sample", {"AUTORUN.INF": AUTORUN, "TARNELL.EXE": self.launcher,
                                       "SETUP.EXE": self.setup})
-        versions = ["win98", "vista"] if EMULATED else ALL_VERSIONS
-        output = os.path.join(self.work, "sample-try")
-        result = self.trial(image, "--output", output, "--versions", ",".join(versions))
+        versions = ["win98", "vista"] if self.emulated else list(ALL_VERSIONS)
+        result = self.trial(image, "--output", self.output("sample"),
+                            "--versions", ",".join(reversed(versions)))
         self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
         self.assertIn(f"{len(versions)} versions: {len(versions)} as promised, 0 fell short",
                       result.stdout)
-        with open(os.path.join(output, "report.txt"), encoding="utf-8") as report:
-            lines = report.read().splitlines()
-        rows = {line.split("  ")[0]: line for line in lines[1:-1]}
-        if not EMULATED:
+        rows = report_rows(self.output("sample"))
+        # In the order of their release, whatever order they were asked in.
+        self.assertEqual(list(rows), [ALL_VERSIONS[v] for v in versions])
+        if not self.emulated:
             self.assertIn("ISO 9660", rows["Windows NT 3.51"])
             self.assertIn("Joliet", rows["Windows XP"])
-            self.assertIn('window " KELMORA CD-ROM Autorun Program (Tarnell.exe v2.31.005)"',
-                          rows["Win32s"])
+            self.assertIn("started from the drive", rows["Windows 95"])
+            for refused in ("Windows 7", "Windows Server 2008", "Windows 8.1"):
+                self.assertIn('"Unsupported Operating System"', rows[refused])
         self.assertIn("started from the drive", rows["Windows 98"])
         self.assertIn('"Tarnell.exe Error Information": "Unsupported Operating System"',
                       rows["Windows Vista"])
         # The pictures are what the screen showed: the launcher's window
         # (630 x 427 with its frame) and the refusal's box.
-        self.assertEqual(Image.open(os.path.join(output, "win98.png")).size, (630, 427))
-        box = Image.open(os.path.join(output, "vista.png"))
-        self.assertLess(box.size[0], 630)
-        self.assertTrue(os.path.isfile(os.path.join(output, "sheet.png")))
-        self.assertEqual(sorted(os.listdir(output)),
+        with Image.open(os.path.join(self.output("sample"), "win98.png")) as window:
+            self.assertEqual(window.size, (630, 427))
+        with Image.open(os.path.join(self.output("sample"), "vista.png")) as box:
+            self.assertLess(box.size[0], 630)
+        self.assertEqual(sorted(os.listdir(self.output("sample"))),
                          sorted([v + ".png" for v in versions] + ["sheet.png", "report.txt"]))
 
-    def test_a_disc_without_its_setup_falls_short_on_the_accepting_versions(self):
-        image = self.image("nosetup", {"AUTORUN.INF": AUTORUN, "TARNELL.EXE": self.launcher})
-        result = self.trial(image, "--output", os.path.join(self.work, "nosetup-try"),
-                            "--versions", "win2k,win10")
-        self.assertEqual(result.returncode, 1, result.stdout + result.stderr)
-        self.assertIn("Start Install started nothing", result.stdout)
-        self.assertIn("2 versions: 1 as promised, 1 fell short (Windows 2000)", result.stdout)
+    def test_discs_that_fall_short_and_an_installer_that_ends_at_once(self):
+        # (name, files, versions, exit code, what the report says)
+        cases = [
+            ("nosetup", {"AUTORUN.INF": AUTORUN, "TARNELL.EXE": self.launcher}, "win2k,win10", 1,
+             ["Start Install started nothing",
+              "2 versions: 1 as promised, 1 fell short (Windows 2000)"]),
+            ("quiet", {"AUTORUN.INF": AUTORUN, "TARNELL.EXE": self.quiet_launcher,
+                       "SETUP.EXE": self.setup}, "winxp", 1,
+             ["should show its window but showed nothing (exit code 0)",
+              "fell short (Windows XP)"]),
+            # SETUP.EXE starts INSTALL\REAL.EXE and ends without a window.
+            ("bootstrap", {"AUTORUN.INF": AUTORUN, "TARNELL.EXE": self.launcher,
+                           "SETUP.EXE": self.bootstrap, "INSTALL/REAL.EXE": self.setup},
+             "win2k", 0, ["started from the drive",
+                          "it started R:\\INSTALL\\REAL.EXE", "1 as promised"]),
+        ]
+        for name, files, versions, code, texts in cases:
+            with self.subTest(name):
+                result = self.trial(self.image(name, files), "--output", self.output(name),
+                                    "--versions", versions)
+                self.assertEqual(result.returncode, code, result.stdout + result.stderr)
+                for text in texts:
+                    self.assertIn(text, result.stdout)
 
-    def test_a_disc_whose_program_shows_nothing_falls_short(self):
-        image = self.image("quiet", {"AUTORUN.INF": AUTORUN, "TARNELL.EXE": self.quiet_launcher,
-                                     "SETUP.EXE": self.setup})
-        result = self.trial(image, "--output", os.path.join(self.work, "quiet-try"),
-                            "--versions", "winxp")
-        self.assertEqual(result.returncode, 1, result.stdout + result.stderr)
-        self.assertIn("should show its window but showed nothing (exit code 0)", result.stdout)
-        self.assertIn("fell short (Windows XP)", result.stdout)
+    def test_a_discs_program_cannot_reach_the_host(self):
+        canary = os.path.join(self.work, "canary")
+        autorun = f"[autorun]\r\nopen=ESCAPE.EXE {canary}\r\n".encode()
+        image = self.image("escape", {"AUTORUN.INF": autorun, "ESCAPE.EXE": self.escape})
+        result = self.trial(image, "--output", self.output("escape"), "--versions", "winxp")
+        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+        self.assertIn("wrote through Z: no; wrote around the drives no; read the host's passwd no",
+                      result.stdout)
+        self.assertEqual([n for n in os.listdir(self.work) if n.startswith("canary")], [])
+        # Without the sandbox the same program does reach the host: the
+        # probe itself works.
+        result = self.trial(image, "--output", self.output("escape"), "--versions", "winxp",
+                            "--no-sandbox")
+        self.assertIn("wrote around the drives yes", result.stdout)
+        self.assertTrue(os.path.isfile(canary + ".unix"))
+
+    def test_hostile_images_are_refused_before_anything_is_extracted(self):
+        whole = self.image("placeholder", {"AUTORUN.INF": AUTORUN, PLACEHOLDER: b"x"})
+        with open(whole, "rb") as source:
+            data = source.read()
+
+        def joliet(name, length=None):
+            """The image with the placeholder's Joliet name made name (and
+            its length field set where the name is shorter)."""
+            old = PLACEHOLDER.encode("utf-16-be")
+            new = name.encode("utf-16-be", "surrogatepass")
+            at = data.index(old)
+            patched = bytearray(data)
+            patched[at:at + len(new)] = new
+            if length is not None:
+                patched[at - 1] = length
+            return bytes(patched)
+
+        def iso(name):
+            at = data.index(PLACEHOLDER.encode() + b";1")
+            return data[:at] + name + data[at + len(name):]
+
+        # (the image's bytes, the rule, the path as the message shows it)
+        cases = [
+            (joliet("..", 4), "is not a plain name ('..')", ": .."),
+            (joliet(".", 2), "is not a plain name ('.')", ": ."),
+            (joliet("", 0), "is not a plain name ('')", ": "),
+            (joliet("..\\A.TXT"), "holds '\\\\', which no plain name holds", ": ..\\\\A.TXT"),
+            (joliet("../A.TXT"), "holds '/', which no plain name holds", ": ../A.TXT"),
+            (joliet("C:AA.TXT"), "holds ':', which no plain name holds", ": C:AA.TXT"),
+            (joliet("A\nAA.TXT"), "holds '\\x0A', which no plain name holds", ": A\\x0AAA.TXT"),
+            (joliet("\ud800AAA.TXT"), "Joliet tree cannot be read as text", ""),
+            (iso(b"C:AA.TXT"), "ISO 9660 tree holds ':'", ": C:AA.TXT"),
+        ]
+        output = self.output("hostile")
+        for bytes_, rule, where in cases:
+            with self.subTest(rule=rule, where=where):
+                path = os.path.join(self.work, "hostile.iso")
+                with open(path, "wb") as out:
+                    out.write(bytes_)
+                result = self.trial(path, "--output", output)
+                self.assertEqual(result.returncode, 1, result.stdout + result.stderr)
+                self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
+                self.assertIn(rule, result.stderr)
+                self.assertTrue(result.stderr.rstrip("\n").endswith(where), result.stderr)
+                self.assertNotIn("starting", result.stdout)
+                self.assertFalse(os.path.exists(output))
+
+    def test_damaged_images_are_refused(self):
+        whole = self.image("extents", {"AUTORUN.INF": AUTORUN, PLACEHOLDER: b"x" * 5000})
+        with open(whole, "rb") as source:
+            data = bytearray(source.read())
+        # The placeholder's ISO 9660 record: its extent and length sit 33
+        # and 25 bytes before its name (both byte orders).
+        at = data.index(PLACEHOLDER.encode() + b";1")
+        record = at - 33
+        extent = int.from_bytes(data[record + 2:record + 6], "little")
+
+        def with_extent(start):
+            patched = bytearray(data)
+            patched[record + 2:record + 6] = start.to_bytes(4, "little")
+            patched[record + 6:record + 10] = start.to_bytes(4, "big")
+            return bytes(patched)
+
+        space = int.from_bytes(data[0x8000 + 80:0x8000 + 84], "little")
+        cases = [(with_extent(space - 1), "runs past its end"),
+                 (with_extent(extent - 1), "overlap")]
+        for bytes_, rule in cases:
+            with self.subTest(rule):
+                path = os.path.join(self.work, "damaged.iso")
+                with open(path, "wb") as out:
+                    out.write(bytes_)
+                result = self.trial(path, "--output", self.output("damaged"))
+                self.assertEqual(result.returncode, 1, result.stdout + result.stderr)
+                self.assertIn("the image is damaged: ", result.stderr)
+                self.assertIn(rule, result.stderr)
 
     def test_refusals(self):
         text = os.path.join(self.work, "notes.iso")
@@ -131,13 +256,14 @@ class Trial(unittest.TestCase):
             (os.path.join(self.work, "missing.iso"), [], 1, "the image does not exist"),
             (held, ["--output", holder], 1, "the output folder is replaced whole, and it holds the image"),
             (held, ["--output", text], 1, "the output is a folder, and this is a file"),
-            (whole, ["--versions", "win95,os2"], 1, "--versions: the versions are win95"),
+            (whole, ["--versions", "win95,os2"], 1, "--versions: the versions are win31, nt351"),
+            (whole, ["--versions", " , "], 1, "--versions: the list names no version"),
             (whole, ["--frobnicate"], 2, "unrecognized arguments"),
             (no_autorun, ["--versions", "winxp"], 1, "no AUTORUN.INF in the root"),
         ]
         for image, options, code, message in cases:
             with self.subTest(message=message):
-                output = os.path.join(self.work, "refused-try")
+                output = self.output("refused")
                 result = self.trial(image, *(options or ["--output", output]))
                 self.assertEqual(result.returncode, code, result.stdout + result.stderr)
                 self.assertIn(message, result.stdout + result.stderr)
