@@ -30,6 +30,7 @@
  *   started   the program Start Install started, with its path, or none
  *   then      what that program started in turn, one path a line
  *   installer_shown  the class and title of what the installer showed
+ *   shown_ms, settled_ms, started_ms, ended_ms   how long the steps took
  */
 #include <windows.h>
 #include <commctrl.h>
@@ -70,13 +71,21 @@ static void RecordNumber(FILE *out, const char *key, unsigned long value)
     Record(out, key, text);
 }
 
+/* How long a step took since the last one, for a session that took long. */
+static void RecordStep(FILE *out, const char *key)
+{
+    static DWORD last = GetTickCount();
+    DWORD now = GetTickCount();
+    RecordNumber(out, key, now - last);
+    last = now;
+}
+
 /* --- The job that holds every process of the session ----------------------- */
 
 struct Seen
 {
     DWORD id;
     HANDLE process;     /* kept, so that a process that ended is still named */
-    bool ended;
 };
 
 struct ProcessWatch
@@ -84,13 +93,11 @@ struct ProcessWatch
     HANDLE job, port, thread;
     CRITICAL_SECTION lock;
     std::vector<Seen> seen;
-    int running;
 };
 
 static ProcessWatch Watch;
 
-/* Takes the job's reports as they come: each process started in it, each
- * one that ended. */
+/* Takes the job's reports as they come: each process started in it. */
 static DWORD WINAPI WatchJob(LPVOID unused)
 {
     (void)unused;
@@ -100,25 +107,12 @@ static DWORD WINAPI WatchJob(LPVOID unused)
 
     while (GetQueuedCompletionStatus(Watch.port, &message, &key, &data, INFINITE))
     {
+        if (message != JOB_OBJECT_MSG_NEW_PROCESS)
+            continue;
         DWORD id = (DWORD)(ULONG_PTR)data;
+        Seen entry = { id, OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, id) };
         EnterCriticalSection(&Watch.lock);
-        if (message == JOB_OBJECT_MSG_NEW_PROCESS)
-        {
-            Seen entry = { id, OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE,
-                                           FALSE, id), false };
-            Watch.seen.push_back(entry);
-            Watch.running++;
-        }
-        else if (message == JOB_OBJECT_MSG_EXIT_PROCESS ||
-                 message == JOB_OBJECT_MSG_ABNORMAL_EXIT_PROCESS)
-        {
-            for (Seen &entry : Watch.seen)
-                if (entry.id == id && !entry.ended)
-                {
-                    entry.ended = true;
-                    Watch.running--;
-                }
-        }
+        Watch.seen.push_back(entry);
         LeaveCriticalSection(&Watch.lock);
     }
     return 0;
@@ -164,12 +158,17 @@ static Seen SeenAt(size_t index)
     return entry;
 }
 
+/* Whether a process of the job still runs, as the job itself counts
+ * them; and only once the watch has taken the report of every process the
+ * job ever held, so that one started just before the last ended is not
+ * missed. */
 static bool AnyRunning()
 {
-    EnterCriticalSection(&Watch.lock);
-    bool running = Watch.running > 0;
-    LeaveCriticalSection(&Watch.lock);
-    return running;
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION counts = {};
+    if (!QueryInformationJobObject(Watch.job, JobObjectBasicAccountingInformation, &counts,
+                                   sizeof(counts), NULL))
+        return true;
+    return counts.ActiveProcesses > 0 || SeenCount() < counts.TotalProcesses;
 }
 
 /* The file a process runs. A process just created may not have its image
@@ -299,10 +298,12 @@ static void StartInstall(FILE *out, HWND window, const PROCESS_INFORMATION &proc
     }
 
     WaitUntil([&] { return SeenCount() > before || !AnyRunning(); }, limit);
+    RecordStep(out, "started_ms");
     if (SeenCount() <= before)
     {
         Record(out, "started", "none");
         RecordEnd(out, "exit", process, limit);
+        RecordStep(out, "ended_ms");
         return;
     }
     Record(out, "started", ImagePath(SeenAt(before), limit));
@@ -320,6 +321,7 @@ static void StartInstall(FILE *out, HWND window, const PROCESS_INFORMATION &proc
     if (shown)
         Record(out, "installer_shown", ClassName(shown) + ": " + WindowText(shown));
     RecordEnd(out, "exit", process, limit);
+    RecordStep(out, "ended_ms");
 }
 
 /* Wine tells every program started from now on this Windows version. */
@@ -387,7 +389,9 @@ int main(int argc, char **argv)
         return 0;
     }
     bool ended;
+    RecordStep(out, "start_ms");
     HWND shown = WaitForShown(process, limit, &ended);
+    RecordStep(out, "shown_ms");
     if (!shown)
     {
         DWORD code = 0;
@@ -400,6 +404,7 @@ int main(int argc, char **argv)
     {
         BringToForeground(shown);
         SettleWindow(process.hProcess, shown, limit);
+        RecordStep(out, "settled_ms");
         RECT rect;
         GetWindowRect(shown, &rect);
         char box[64];
