@@ -22,6 +22,12 @@ void PlaceSetup(const std::string &folder, const std::string &name)
     CopyTo(TestProgramFolder() + "setup_probe.exe", folder + name);
 }
 
+std::string WaitForSetupRecord(const std::string &folder)
+{
+    WaitUntil([&] { return !ReadTextFile(folder + SETUP_RECORD).empty(); });
+    return ReadTextFile(folder + SETUP_RECORD);
+}
+
 LauncherControls FindControls(HWND window)
 {
     LauncherControls controls = {};
