@@ -29,19 +29,21 @@ from hostlib import Refusal  # noqa: E402
 from disctrial.image import Autorun, DiscImage  # noqa: E402
 from disctrial.session import DRIVE, SessionError, drop_drive, prepare_prefix, try_version  # noqa: E402
 from disctrial.sheet import make_sheet, picture, report  # noqa: E402
-from disctrial.verdict import SECOND_COPY_VERSION, VERSIONS, Outcome, is_our_launcher, judge  # noqa: E402
+from disctrial.verdict import (SECOND_COPY_VERSION, VERSIONS, Outcome, accepts,  # noqa: E402
+                               is_our_launcher, judge, launcher_systems)
 
 NAME = "try-disc"
 
 
 @dataclass(frozen=True)
 class Tree:
-    """One tree of the disc's names, extracted: its AUTORUN.INF and
-    whether the program that names is this launcher."""
+    """One tree of the disc's names, extracted: its AUTORUN.INF, whether
+    the program that names is this launcher, and the systems it lists."""
     name: str
     folder: str
     autorun: Autorun
     ours: bool
+    systems: frozenset | None = None
 
 
 def default_output(image):
@@ -80,11 +82,13 @@ def read_trees(disc, versions, work):
             folder = os.path.join(work, name.replace(" ", ""))
             disc.extract(name, folder)
             autorun = Autorun(folder)
-            ours = False
+            ours, systems = False, None
             if autorun.program_file:
                 with open(autorun.program_file, "rb") as source:
-                    ours = is_our_launcher(source.read())
-            trees[name] = Tree(name, folder, autorun, ours)
+                    program = source.read()
+                ours = is_our_launcher(program)
+                systems = launcher_systems(program) if ours else None
+            trees[name] = Tree(name, folder, autorun, ours, systems)
     disc.close()
     return trees
 
@@ -98,11 +102,12 @@ def run_version(version, tree, prefix, driver, work):
         print(f"{NAME}: {version.shown_name}: starting {autorun.command(DRIVE + ':')}", flush=True)
         facts, shot = try_version(prefix, driver, version.wine_name, tree.folder,
                                   autorun.command(DRIVE + ":"), work,
-                                  second=tree.ours and version.wine_name == SECOND_COPY_VERSION)
+                                  second=tree.ours and version.wine_name == SECOND_COPY_VERSION
+                                  and accepts(version, tree.systems))
     else:
         facts, shot = {"appeared": "nothing", "exit": "-"}, None
     return Outcome(version, tree.name, tree.ours, tuple(autorun.fatal + autorun.problems),
-                   started, facts, shot)
+                   started, facts, shot, tree.systems)
 
 
 @contextlib.contextmanager

@@ -1,11 +1,15 @@
 """What each Windows version should do with the disc, and whether it did.
 
-The launcher accepts Windows 95, 98, Me, NT 3.51, NT 4.0, 2000 and XP, and
-Win32s as another platform: there its window shows and Start Install
-starts the disc's own SETUP.EXE. It refuses Server 2003, Vista and 10 with
-"Unsupported Operating System". Another tool's program is only held to
-having started and shown something."""
+The launcher accepts the systems its version block lists
+("SupportedSystems", in a launcher built with a list) or, when it lists
+none, Windows 95, 98, Me, NT 3.51, NT 4.0, 2000 and XP, and Win32s as
+another platform: there its window shows and Start Install starts the
+disc's own SETUP.EXE. It refuses the others with "Unsupported Operating
+System". Another tool's program is only held to having started and shown
+something."""
 from dataclasses import dataclass
+
+import pefile
 
 
 @dataclass(frozen=True)
@@ -13,7 +17,7 @@ class WindowsVersion:
     wine_name: str          # Wine's name of the version
     shown_name: str         # the name the report shows
     reads_joliet: bool      # Windows NT 3.51 reads only the ISO 9660 names
-    accepted: bool          # whether the launcher runs on it
+    accepted: bool          # whether a launcher without a list runs on it
 
 
 VERSIONS = [
@@ -29,6 +33,17 @@ VERSIONS = [
     WindowsVersion("vista", "Windows Vista", True, False),
     WindowsVersion("win10", "Windows 10", True, False),
 ]
+# The launcher's names of the systems (launcher/systems.h) by Wine's
+# version names. Wine 8.0 swaps two product types: its win7 reports 6.1
+# on a server, Server 2008 R2, and its win2008r2 6.1 on a workstation,
+# Windows 7; the launcher goes by what it reads.
+WINE_SYSTEMS = {
+    "win95": "95", "win98": "98", "winme": "me", "nt351": "nt3.51", "nt40": "nt4",
+    "win2k": "2000", "winxp": "xp", "winxp64": "xp64", "win2003": "2003", "vista": "vista",
+    "win2008": "2008", "win7": "2008r2", "win2008r2": "7", "win8": "8", "win81": "8.1",
+    "win10": "10", "win31": "win32s",
+}
+SYSTEMS_ENTRY = b"SupportedSystems"
 # The version on which a second copy is started beside the first.
 SECOND_COPY_VERSION = "winxp"
 UNSUPPORTED_TEXT = "Unsupported Operating System"
@@ -46,6 +61,7 @@ class Outcome:
     started: bool           # whether autorun started anything
     facts: dict             # the trial driver's key=value record
     shot: str | None        # the picture it took, which may be missing
+    systems: frozenset | None = None    # the launcher's list; None: it has none
 
 
 @dataclass(frozen=True)
@@ -62,6 +78,31 @@ class ReportRow:
 def is_our_launcher(program_bytes):
     """The launcher carries both of its refusal texts."""
     return UNSUPPORTED_TEXT.encode() in program_bytes and ONE_INSTANCE_TEXT.encode() in program_bytes
+
+
+def launcher_systems(program_bytes):
+    """The systems the launcher lists in its version block, or None when
+    it lists none (or is no program pefile reads)."""
+    try:
+        program = pefile.PE(data=program_bytes, fast_load=True)
+        program.parse_data_directories(
+            directories=[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_RESOURCE"]])
+    except pefile.PEFormatError:
+        return None
+    for info in getattr(program, "FileInfo", ()):
+        for entry in info:
+            for table in getattr(entry, "StringTable", ()):
+                if SYSTEMS_ENTRY in table.entries:
+                    return frozenset(table.entries[SYSTEMS_ENTRY].decode("ascii", "replace")
+                                     .split(","))
+    return None
+
+
+def accepts(version, systems):
+    """Whether a launcher with that list (None: none) runs on the version."""
+    if systems is None:
+        return version.accepted
+    return WINE_SYSTEMS.get(version.wine_name) in systems
 
 
 def what_appeared(facts):
@@ -107,7 +148,7 @@ def verdict(outcome, drive):
         if appeared in ("window", "box"):
             return True, "started and showed something"
         return False, "showed " + what_appeared(facts)
-    if not outcome.version.accepted:
+    if not accepts(outcome.version, outcome.systems):
         if appeared == "box" and facts.get("text") == UNSUPPORTED_TEXT:
             return True, "refused, as it should"
         return False, f"should refuse with \"{UNSUPPORTED_TEXT}\" but showed " + what_appeared(facts)
