@@ -75,6 +75,16 @@ MessageBoxSeen AnswerMessageBox(DWORD processId)
     return seen;
 }
 
+bool ShowedBoxBeforeItEnded(LauncherRun &run)
+{
+    bool sawBox = false;
+    WaitUntil([&] {
+        sawBox = sawBox || !ProcessWindows(run.process.info.dwProcessId, MESSAGE_BOX_CLASS).empty();
+        return WaitForSingleObject(run.process.info.hProcess, 0) == WAIT_OBJECT_0;
+    });
+    return sawBox;
+}
+
 DWORD FinishLauncher(LauncherRun &run)
 {
     DWORD code = WaitForExit(run.process);

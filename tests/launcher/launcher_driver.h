@@ -93,6 +93,9 @@ bool MutexExists(const char *name);
 std::vector<BYTE> VersionData(const std::string &path);
 std::string VersionString(std::vector<BYTE> &data, const char *name);
 
+/* Waits for the process to end (without releasing it); whether it showed
+ * a message box meanwhile. */
+bool ShowedBoxBeforeItEnded(LauncherRun &run);
 /* Waits for the process to end and releases it. */
 DWORD FinishLauncher(LauncherRun &run);
 /* Closes the window with Alt+F4 and returns the exit code. */

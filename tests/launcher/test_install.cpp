@@ -52,12 +52,7 @@ TEST(StartInstall, MissingSetupClosesSilently_Native)
     ASSERT_TRUE(run.window);
 
     PressKey(run.window, VK_RETURN);
-    bool sawBox = false;
-    WaitUntil([&] {
-        sawBox = sawBox || !ProcessWindows(run.process.info.dwProcessId, MESSAGE_BOX_CLASS).empty();
-        return WaitForSingleObject(run.process.info.hProcess, 0) == WAIT_OBJECT_0;
-    });
-    EXPECT_FALSE(sawBox);
+    EXPECT_FALSE(ShowedBoxBeforeItEnded(run));
     EXPECT_EQ(FinishLauncher(run), 0u);
 }
 

@@ -96,12 +96,7 @@ TEST(Systems, InstallerThatNeedsRightsIsStartedThroughTheShell_Native)
     LauncherRun &run = versioned.run;
     ASSERT_TRUE(run.window);
     PressKey(run.window, VK_RETURN);
-    bool sawBox = false;
-    WaitUntil([&] {
-        sawBox = sawBox || !ProcessWindows(run.process.info.dwProcessId, MESSAGE_BOX_CLASS).empty();
-        return WaitForSingleObject(run.process.info.hProcess, 0) == WAIT_OBJECT_0;
-    });
-    EXPECT_FALSE(sawBox);
+    EXPECT_FALSE(ShowedBoxBeforeItEnded(run));
     EXPECT_EQ(FinishLauncher(run), 0u);
     /* Wine's shell quotes the program's path in the command line it
      * builds; the launcher's own start leaves a path without a space bare. */
@@ -127,12 +122,7 @@ TEST(Systems, MissingInstallerIsNamedOnLaterSystemsAndSilentOnTheOthers_Native)
         }
         else
         {
-            bool sawBox = false;
-            WaitUntil([&] {
-                sawBox = sawBox || !ProcessWindows(run.process.info.dwProcessId, MESSAGE_BOX_CLASS).empty();
-                return WaitForSingleObject(run.process.info.hProcess, 0) == WAIT_OBJECT_0;
-            });
-            EXPECT_FALSE(sawBox);
+            EXPECT_FALSE(ShowedBoxBeforeItEnded(run));
         }
         EXPECT_EQ(FinishLauncher(run), 0u) << wineVersion;
     }
