@@ -3,8 +3,9 @@
  * names: the launcher's compiler reads them here, and the brand tools
  * (brand/systems.py) read the SYSTEM_* number and name #define lines for
  * the names a brand may list (TARNELL_SYSTEMS). Keep each of those a plain
- * decimal number or a string literal without escapes, as in layout.h. Servers are named on their own: their version
- * numbers are their desktop twins', told apart by the product type.
+ * decimal number or a string literal without escapes, as in layout.h.
+ * Servers are named on their own: their version numbers are their desktop
+ * twins', told apart by the product type.
  *
  * A launcher built without a list accepts what GetOsType identifies, as
  * it always has. One built with a list (TARNELL_SYSTEMS, whose accepted.h

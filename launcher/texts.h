@@ -7,7 +7,7 @@
 #ifndef LAUNCHER_TEXTS_H
 #define LAUNCHER_TEXTS_H
 
-/* A text holds 127 characters, terminator excluded; the build refuses
+/* A text holds 127 characters and its terminator; the build refuses
  * longer translations. */
 #define LAUNCHER_TEXT_SIZE    128
 
