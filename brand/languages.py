@@ -6,7 +6,10 @@ user language) and buttons.txt (the button texts, for the previews).
 
 A language file is UTF-8 text, one KEY = TEXT a line; blank lines and
 lines starting with # are skipped. A publisher's file for a language that
-ships with the launcher gives only the texts it changes.
+ships with the launcher gives only the texts it changes; one for another
+language gives all but the title, and the text for an installer that
+cannot be started too when the launcher accepts a system after XP, the
+only ones that show it.
 
 make_brand.py calls check_languages(). The title's limits and English
 form, the buttons' font and the room of their texts come from the
@@ -17,6 +20,7 @@ import struct
 
 from hostlib import Refusal
 from brand.codepage import TEXT_CODE_PAGE, windows_1252
+from brand.systems import INSTALLER_FAILED_TEXT
 from brand.layout import (BUTTON_FONT_FACE, BUTTON_FONT_POINTS, BUTTON_TEXT_ROOM, ENGLISH_TITLE,
                           LONGEST_DOS_NAME, TITLE_LEAD, TITLE_LIMIT)
 
@@ -61,8 +65,13 @@ SUBLANG_DEFAULT = 0x01
 # Keys of a language file and the string ids they fill (resource.h).
 TEXTS = {"start-install": "IDS_START_INSTALL", "dont-install": "IDS_DONT_INSTALL",
          "unsupported-os": "IDS_UNSUPPORTED_OS", "second-instance": "IDS_SECOND_INSTANCE",
-         "error-caption": "IDS_ERROR_CAPTION", "title": "IDS_TITLE_FORMAT"}
-REQUIRED = tuple(key for key in TEXTS if key != "title")
+         "error-caption": "IDS_ERROR_CAPTION", "title": "IDS_TITLE_FORMAT",
+         "installer-failed": "IDS_INSTALLER_FAILED"}
+# Texts that English stands in for when a file lacks them: the title, and
+# the installer's failure where the launcher never shows it.
+INSTALLER_FAILED = "installer-failed"
+OPTIONAL = {"title": ENGLISH_TITLE, INSTALLER_FAILED: INSTALLER_FAILED_TEXT}
+REQUIRED = tuple(key for key in TEXTS if key not in OPTIONAL)
 BUTTONS = ("start-install", "dont-install")
 
 # The launcher's buffers (texts.h): a translated text holds 127
@@ -177,7 +186,7 @@ def parse_files(items, codes, setting):
     return files
 
 
-def language_texts(code, path, names):
+def language_texts(code, path, names, later):
     """The texts of one language: the shipped ones, with the publisher's
     file over them."""
     texts, setting = {}, setting_name("languages", names)
@@ -187,15 +196,18 @@ def language_texts(code, path, names):
     if path is not None:
         setting = setting_name("files", names)
         texts.update(read_language_file(path, setting))
-    missing = [key for key in REQUIRED if key not in texts]
+    missing = [key for key in REQUIRED + ((INSTALLER_FAILED,) if later else ())
+               if key not in texts]
     name = LANGUAGES[code][0]
     if not texts:
         raise Refusal(f"no texts for {name} ship with the launcher: give them in a "
                       f"language file ({setting_name('files', names)} {code}=FILE)", repr(code),
                       setting)
     if missing:
-        raise Refusal(f"the file for {name} ({code}) lacks {', '.join(missing)}", repr(path),
-                      setting)
+        why = ", which a launcher for systems after XP shows" if INSTALLER_FAILED in missing \
+            else ""
+        raise Refusal(f"the file for {name} ({code}) lacks {', '.join(missing)}{why}",
+                      repr(path), setting)
     return texts, setting
 
 
@@ -262,10 +274,10 @@ def check_texts(code, texts, setting, product, version, widths):
     could not show."""
     checked = {}
     for key in TEXTS:
-        text = texts.get(key)
+        text = texts.get(key) or OPTIONAL.get(key)
         where = f"{setting} {code} {key}"
         if key == "title":
-            text = check_title(where, text or ENGLISH_TITLE, product, version)
+            text = check_title(where, text, product, version)
             windows_1252(where, text)
             checked[key] = text
             continue
@@ -332,9 +344,10 @@ def buttons_txt(carried):
                    for code, texts in carried.items()).encode("utf-8")
 
 
-def check_languages(codes_text, file_items, names, product, version):
+def check_languages(codes_text, file_items, names, product, version, later=False):
     """Checks the languages and their texts; returns the files to write,
-    by name, none when no language is named."""
+    by name, none when no language is named. later: the launcher accepts
+    a system after XP, and shows the installer's failure there."""
     if not codes_text.strip() and not file_items:
         return {}
     codes = parse_codes(codes_text, setting_name("languages", names)) \
@@ -350,7 +363,7 @@ def check_languages(codes_text, file_items, names, product, version):
                       setting_name("languages", names))
     carried = {}
     for code in codes:
-        texts, setting = language_texts(code, files.get(code), names)
+        texts, setting = language_texts(code, files.get(code), names, later)
         carried[code] = check_texts(code, texts, setting, product, version, widths)
     return {"languages.rc": languages_rc(carried), "languages.h": languages_h(carried),
             "buttons.txt": buttons_txt(carried)}

@@ -6,13 +6,14 @@ the disc's AUTORUN.INF.
 
     make_brand.py --product WORD --version A.B.C --company TEXT
                   --copyright TEXT [--languages LIST] [--language-file CODE=FILE]...
-                  [--names cmake|options] [--output DIR]
+                  [--systems LIST] [--names cmake|options] [--output DIR]
 
 Without --output it only checks. A refusal names the setting and the rule
 and writes nothing. --names chooses how settings are named in messages:
 as the CMake cache variables (TARNELL_PRODUCT) or as the disc command's
 options (--product). The languages the launcher carries besides English,
-and their texts, are checked and written by languages.py.
+and their texts, are checked and written by languages.py; the systems it
+accepts, when --systems is given, by systems.py (accepted.h).
 """
 import argparse
 import os
@@ -23,7 +24,7 @@ import sys
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 import hostlib  # noqa: E402
 from hostlib import Refusal  # noqa: E402
-from brand import languages  # noqa: E402
+from brand import languages, systems  # noqa: E402
 from brand.art.artformat import write_files  # noqa: E402
 from brand.codepage import windows_1252  # noqa: E402
 from brand.layout import TITLE_SIZE, WORD_AND_VERSION_LIMIT  # noqa: E402
@@ -121,12 +122,16 @@ def check_brand(product, version, company, copyright_, names="cmake"):
             "AUTORUN.INF": autorun_inf(product_bytes, version_bytes)}
 
 
-def language_files(arguments):
-    """The translations' files, by name, and the ones to remove: a build
-    that carried languages before must not keep their stale files."""
-    files = languages.check_languages(arguments.languages, arguments.language_file,
-                                      arguments.names, arguments.product, arguments.version)
-    stale = [name for name in ("languages.rc", "languages.h", "buttons.txt") if name not in files]
+def optional_files(arguments):
+    """The files of the systems and the translations, by name, and the
+    ones to remove: a build that carried them before must not keep their
+    stale files."""
+    files, later = systems.check_systems(arguments.systems, arguments.names)
+    files.update(languages.check_languages(arguments.languages, arguments.language_file,
+                                           arguments.names, arguments.product, arguments.version,
+                                           later))
+    stale = [name for name in ("accepted.h", "languages.rc", "languages.h", "buttons.txt")
+             if name not in files]
     return files, stale
 
 
@@ -136,13 +141,15 @@ def main():
         parser.add_argument("--" + key, required=True)
     parser.add_argument("--languages", default="", metavar="LIST")
     parser.add_argument("--language-file", action="append", default=[], metavar="CODE=FILE")
+    # Without it the launcher accepts what the library identifies.
+    parser.add_argument("--systems", metavar="LIST")
     parser.add_argument("--names", choices=("cmake", "options"), default="cmake")
     parser.add_argument("--output", metavar="DIR")
     arguments = parser.parse_args()
     files = check_brand(arguments.product, arguments.version, arguments.company,
                         arguments.copyright, arguments.names)
-    translations, stale = language_files(arguments)
-    files.update(translations)
+    optional, stale = optional_files(arguments)
+    files.update(optional)
     if arguments.output:
         write_files({os.path.join(arguments.output, name): data for name, data in files.items()},
                     keep_unchanged=True)

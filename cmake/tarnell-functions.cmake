@@ -30,7 +30,8 @@ endfunction()
 # Checks a brand and makes its files in build/<preset>/brand/<name>. The
 # texts come from the variables <prefix>_PRODUCT, _VERSION, _COMPANY and
 # _COPYRIGHT, the languages from <prefix>_LANGUAGES and _LANGUAGE_FILES,
-# the pictures from <prefix>_SPLASH and _ICON. The texts are
+# the systems it accepts from <prefix>_SYSTEMS (empty: what the library
+# identifies), the pictures from <prefix>_SPLASH and _ICON. The texts are
 # checked when CMake configures, so a refused text stops the configure
 # step; brand.h and AUTORUN.INF are written only when all pass. The
 # pictures are converted when the build runs, before the launcher's
@@ -56,11 +57,15 @@ function(tarnell_brand name prefix)
     foreach(item IN LISTS ${prefix}_LANGUAGE_FILES)
         list(APPEND language_files "--language-file=${item}")
     endforeach()
+    set(systems)
+    if(NOT "${${prefix}_SYSTEMS}" STREQUAL "")
+        set(systems "--systems=${${prefix}_SYSTEMS}")
+    endif()
     execute_process(
         COMMAND ${TARNELL_SYSTEM_PYTHON3} ${PROJECT_SOURCE_DIR}/brand/make_brand.py
                 "--product=${${prefix}_PRODUCT}" "--version=${${prefix}_VERSION}"
                 "--company=${${prefix}_COMPANY}" "--copyright=${${prefix}_COPYRIGHT}"
-                "--languages=${${prefix}_LANGUAGES}" ${language_files}
+                "--languages=${${prefix}_LANGUAGES}" ${language_files} ${systems}
                 --names ${names} --output ${dir}
         RESULT_VARIABLE result ERROR_VARIABLE error)
     # The refusal is also kept whole in a file: CMake wraps long messages,
@@ -70,6 +75,12 @@ function(tarnell_brand name prefix)
         message(FATAL_ERROR "${error}")
     endif()
     tarnell_brand_languages(${name} ${dir} ${prefix})
+    # A brand with a list of systems: make_brand.py wrote its accepted.h.
+    if(EXISTS ${dir}/accepted.h)
+        set_property(GLOBAL PROPERTY tarnell_brand_${name}_systems ON)
+    else()
+        set_property(GLOBAL PROPERTY tarnell_brand_${name}_systems OFF)
+    endif()
     foreach(picture splash icon)
         string(TOUPPER ${picture} upper)
         if(NOT EXISTS "${${prefix}_${upper}}")
@@ -84,6 +95,7 @@ function(tarnell_brand name prefix)
         ${PROJECT_SOURCE_DIR}/brand/layout.py ${art}/artformat.py ${art}/picture.py)
     set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
                  ${PROJECT_SOURCE_DIR}/brand/make_brand.py ${PROJECT_SOURCE_DIR}/brand/codepage.py
+                 ${PROJECT_SOURCE_DIR}/brand/systems.py ${PROJECT_SOURCE_DIR}/launcher/systems.h
                  ${shared})
 
     set(previews ${dir}/previews)
@@ -165,6 +177,15 @@ function(tarnell_launcher target output)
         target_compile_definitions(${target} PRIVATE TARNELL_LANGUAGES)
         set_property(SOURCE ${dir}/brand.rc APPEND PROPERTY OBJECT_DEPENDS
                      ${dir}/languages.rc ${dir}/languages.h)
+    endif()
+    # So does a brand with a list of systems: the code that asks which
+    # system runs, and in the resources the list and the manifest.
+    get_property(systems GLOBAL PROPERTY tarnell_brand_${ARG_BRAND}_systems)
+    if(systems)
+        target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/launcher/systems.cpp)
+        target_compile_definitions(${target} PRIVATE TARNELL_SYSTEMS)
+        set_property(SOURCE ${dir}/brand.rc APPEND PROPERTY OBJECT_DEPENDS
+                     ${dir}/accepted.h ${PROJECT_SOURCE_DIR}/launcher/tarnell.manifest)
     endif()
     add_dependencies(${target} ${ARG_BRAND}_art)
     set_target_properties(${target} PROPERTIES OUTPUT_NAME ${output})

@@ -32,19 +32,21 @@ from disctrial.image import Autorun, DiscImage  # noqa: E402
 from disctrial import sandbox  # noqa: E402
 from disctrial.session import DRIVE, SessionError, prepare_template, run_session  # noqa: E402
 from disctrial.sheet import make_sheet, picture, report  # noqa: E402
-from disctrial.verdict import SECOND_COPY_VERSION, VERSIONS, Outcome, is_our_launcher, judge  # noqa: E402
+from disctrial.verdict import (SECOND_COPY_VERSION, VERSIONS, Outcome, accepts,  # noqa: E402
+                               is_our_launcher, judge, launcher_systems)
 
 NAME = "try-disc"
 
 
 @dataclass(frozen=True)
 class Tree:
-    """One tree of the disc's names, extracted: its AUTORUN.INF and
-    whether the program that names is this launcher."""
+    """One tree of the disc's names, extracted: its AUTORUN.INF, whether
+    the program that names is this launcher, and the systems it lists."""
     name: str
     folder: str
     autorun: Autorun
     ours: bool
+    systems: frozenset | None = None
 
 
 def default_output(image):
@@ -87,11 +89,13 @@ def read_trees(disc, versions, work):
             folder = os.path.join(work, name.replace(" ", ""))
             disc.extract(name, folder)
             autorun = Autorun(folder)
-            ours = False
+            ours, systems = False, None
             if autorun.program_file:
                 with open(autorun.program_file, "rb") as source:
-                    ours = is_our_launcher(source.read())
-            trees[name] = Tree(name, folder, autorun, ours)
+                    program = source.read()
+                ours = is_our_launcher(program)
+                systems = launcher_systems(program) if ours else None
+            trees[name] = Tree(name, folder, autorun, ours, systems)
     disc.close()
     return trees
 
@@ -104,13 +108,15 @@ def run_version(version, tree, template, driver, work, sandboxed):
     if started:
         command = autorun.command(DRIVE + ":")
         print(f"{NAME}: {version.shown_name}: starting {command}", flush=True)
-        result = run_session(template, driver, version.wine_name, tree.folder, command, work,
-                             tree.ours and version.wine_name == SECOND_COPY_VERSION, sandboxed)
+        second = tree.ours and version.wine_name == SECOND_COPY_VERSION and \
+            accepts(version, tree.systems)
+        result = run_session(template, driver, version.setting, tree.folder, command, work,
+                             second, sandboxed)
         facts, shot, bound = result.facts, result.shot, result.seconds
     else:
         facts, shot, bound = {"appeared": "nothing", "exit": "-"}, None, None
     return Outcome(version, tree.name, tree.ours, tuple(autorun.fatal + autorun.problems),
-                   started, facts, shot, bound)
+                   started, facts, shot, bound, tree.systems)
 
 
 def run_versions(versions, trees, disc, template, driver, work, sandboxed):

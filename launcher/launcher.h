@@ -46,6 +46,9 @@
 /* The texts in the user's language, and the sizes that follow from them. */
 #include "texts.h"
 
+/* The systems the launcher accepts, and how it starts the installer. */
+#include "systems.h"
+
 /* Window style; its size and the panel's layout are in layout.h. */
 #define LAUNCHER_STYLE        (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX)
 #define POINTS_PER_INCH       72
@@ -55,6 +58,9 @@ typedef struct tagLAUNCHER_STATE
     char modulePath[MODULE_PATH_SIZE];
     char ModuleDisplayName[DISPLAY_NAME_SIZE];
     int OsType;
+#ifdef TARNELL_SYSTEMS
+    int system;             /* the running system's SYSTEM_ bit */
+#endif
     char title[TITLE_SIZE];
     HBITMAP splashBitmap;
     HWND splashStatic;

@@ -24,15 +24,32 @@ static void StoreDisplayName(LPCSTR name)
         CharLowerA(CharNextA(display));
 }
 
+/* The error boxes' caption: the display name and " Error Information",
+ * in the user's language. */
+static void ComposeErrorCaption(LPSTR caption)
+{
+    lstrcpyA(caption, Launcher.ModuleDisplayName);
+    lstrcatA(caption, LAUNCHER_TEXT(ERROR_CAPTION));
+}
+
 /* Refusal boxes have no owner: the launcher has no window yet. */
 static void ShowRefusal(LPCSTR text)
 {
     char caption[ERROR_CAPTION_SIZE];
 
-    lstrcpyA(caption, Launcher.ModuleDisplayName);
-    lstrcatA(caption, LAUNCHER_TEXT(ERROR_CAPTION));
+    ComposeErrorCaption(caption);
     MessageBoxA(NULL, text, caption, MB_ICONERROR | MB_OK);
 }
+
+#ifdef TARNELL_SYSTEMS_LATER
+void ShowErrorBox(HWND owner, LPCSTR text)
+{
+    char caption[ERROR_CAPTION_SIZE];
+
+    ComposeErrorCaption(caption);
+    MessageBoxA(owner, text, caption, MB_ICONERROR | MB_OK);
+}
+#endif
 
 static_assert(TITLE_NAME_CHARS >= DOS_NAME_CHARS,
               "the product word and version leave no room for an 8.3 name in the title");
@@ -92,7 +109,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
     /* The OS check comes before the mutex, so an unsupported system is
      * refused as such even when another copy is running. */
     Launcher.OsType = GetOsType();
-    if (Launcher.OsType == OS_TYPE_UNKNOWN)
+    if (!SYSTEM_ACCEPTED(Launcher.OsType))
     {
         ShowRefusal(LAUNCHER_TEXT(UNSUPPORTED_OS));
         return -1;

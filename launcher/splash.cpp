@@ -174,10 +174,9 @@ void OnLauncherCommand(HWND window, int id, HWND control, UINT notifyCode)
     switch (id)
     {
     case ID_START_INSTALL:
-        /* The installer runs on by itself; a missing or failing installer
-         * is not reported and the launcher closes all the same. */
-        if (BuildInstallerCommand(command, sizeof(command)))
-            WinExec(command, SW_SHOWNORMAL);
+        /* The installer runs on by itself; the launcher closes all the
+         * same, whether it started or not (systems.h). */
+        START_INSTALLER(window, command, BuildInstallerCommand(command, sizeof(command)));
         SendMessageA(window, WM_CLOSE, 0, 0);
         break;
     case ID_DONT_INSTALL:

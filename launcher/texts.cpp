@@ -10,7 +10,7 @@
 #include "launcher.h"
 #include "util/instance.h"
 
-#define TEXT_COUNT         (IDS_TITLE_FORMAT - IDS_START_INSTALL + 1)
+#define TEXT_COUNT         (IDS_LAST_TEXT - IDS_START_INSTALL + 1)
 #define STRINGS_PER_BLOCK  16
 #define TEXT_BLOCK         (IDS_START_INSTALL / STRINGS_PER_BLOCK + 1)
 
@@ -26,7 +26,7 @@ static const CARRIED_LANGUAGE carriedLanguages[TARNELL_LANGUAGE_COUNT] = TARNELL
 static const LPCSTR englishTexts[TEXT_COUNT] =
 {
     TEXT_START_INSTALL, TEXT_DONT_INSTALL, TEXT_UNSUPPORTED_OS,
-    TEXT_SECOND_INSTANCE, TEXT_ERROR_CAPTION, TEXT_TITLE_FORMAT,
+    TEXT_SECOND_INSTANCE, TEXT_ERROR_CAPTION, TEXT_TITLE_FORMAT, TEXT_INSTALLER_FAILED,
 };
 
 static char translatedTexts[TEXT_COUNT][TRANSLATED_TEXT_SIZE];
@@ -57,7 +57,7 @@ static BOOL ReadTranslation(WORD language)
 
         if (length > (UINT)(end - entry))
             return FALSE;
-        if (id >= IDS_START_INSTALL && id <= IDS_TITLE_FORMAT && length > 0)
+        if (id >= IDS_START_INSTALL && id <= IDS_LAST_TEXT && length > 0)
         {
             LPSTR text = translatedTexts[id - IDS_START_INSTALL];
             int bytes = WideCharToMultiByte(TARNELL_TEXT_CODE_PAGE, 0, entry, (int)length, text,
@@ -91,7 +91,7 @@ void ChooseLauncherLanguage(void)
 
 LPCSTR LauncherText(UINT id)
 {
-    if (id < IDS_START_INSTALL || id > IDS_TITLE_FORMAT)
+    if (id < IDS_START_INSTALL || id > IDS_LAST_TEXT)
         return "";
     return translated ? translatedTexts[id - IDS_START_INSTALL] : englishTexts[id - IDS_START_INSTALL];
 }

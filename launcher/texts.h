@@ -7,13 +7,17 @@
 #ifndef LAUNCHER_TEXTS_H
 #define LAUNCHER_TEXTS_H
 
+/* A text holds 127 characters and its terminator; the build refuses
+ * longer translations. */
+#define LAUNCHER_TEXT_SIZE    128
+
 #ifdef TARNELL_LANGUAGES
 
 #include "languages.h"
 
-/* A translated text holds 127 characters, the caption's words 46 after
- * their space; the build refuses longer ones. */
-#define TRANSLATED_TEXT_SIZE  128
+/* The caption's words hold 46 characters after their space; the build
+ * refuses longer ones. */
+#define TRANSLATED_TEXT_SIZE  LAUNCHER_TEXT_SIZE
 #define CAPTION_SUFFIX_CHARS  47
 
 /* Chooses the texts once, before the first is shown: the translation of

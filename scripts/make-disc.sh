@@ -3,7 +3,7 @@
 #   ./scripts/make-disc.sh [--installer DIR] [--label TEXT] [--output FILE]
 #       [--product WORD] [--version A.B.C] [--company TEXT] [--copyright TEXT]
 #       [--splash PICTURE] [--icon PICTURE] [--languages LIST]
-#       [--language-file CODE=FILE]... [--previews DIR] [--try]
+#       [--language-file CODE=FILE]... [--systems LIST] [--previews DIR] [--try]
 # Sets up the machine and checks every argument; then configures and
 # builds the launcher of the given brand with CMake (preset "disc", in
 # build/disc) and has disc/make_image.py write the image with xorriso,
@@ -19,7 +19,7 @@ brand_options=(product version company copyright splash icon)
 usage="usage: make-disc.sh [--installer DIR] [--label TEXT] [--output FILE]
                    [--product WORD] [--version A.B.C] [--company TEXT] [--copyright TEXT]
                    [--splash PICTURE] [--icon PICTURE] [--languages LIST]
-                   [--language-file CODE=FILE]... [--previews DIR] [--try]"
+                   [--language-file CODE=FILE]... [--systems LIST] [--previews DIR] [--try]"
 
 refuse() {
     echo "make-disc: refused: $1" >&2
@@ -44,7 +44,7 @@ while [ $# -gt 0 ]; do
         *) misused "not an option: $1" ;;
     esac
     case $option in
-        --installer|--label|--output|--previews|--product|--version|--company|--copyright|--splash|--icon|--languages)
+        --installer|--label|--output|--previews|--product|--version|--company|--copyright|--splash|--icon|--languages|--systems)
             given[${option#--}]=$value ;;
         # Repeatable; the path is taken from where the command was given.
         --language-file)
@@ -81,8 +81,15 @@ for name in "${brand_options[@]}"; do
         settings+=("-D$variable=${given[$name]}")
     fi
 done
-# The languages are checked by the brand tool, as the other settings.
+# The languages and the systems are checked by the brand tool, as the
+# other settings; to CMake an empty list is no list, the default, so an
+# empty --systems is refused here.
 settings+=("-DTARNELL_LANGUAGES=${given[languages]:-}")
+if has systems && [ -z "${given[systems]}" ]; then
+    echo "--systems: refused: the list names no system: ''" >&2
+    exit 1
+fi
+settings+=("-DTARNELL_SYSTEMS=${given[systems]:-}")
 settings+=("-DTARNELL_LANGUAGE_FILES=$(IFS=';'; echo "${language_files[*]}")")
 refused="$build/brand/tarnell/refused.txt"
 log=$(mktemp)

@@ -5,8 +5,9 @@
 # GoogleTest's sources, the checksum tests' references (Python's crcmod,
 # Boost's CRC headers), and xorriso with Python's pycdlib, which write and
 # read back disc images, Python's PIL with the DejaVu fonts, which turn
-# a publisher's pictures into the launcher's splash and icon, and
-# bubblewrap, which shuts a tried disc's programs in. Safe to run again.
+# a publisher's pictures into the launcher's splash and icon, Python's
+# pefile, with which the disc trial reads the systems a launcher accepts,
+# and bubblewrap, which shuts a tried disc's programs in. Safe to run again.
 #
 # Where the kernel cannot execute 32-bit x86 programs (some virtual
 # machines run 64-bit user code only), 32-bit Wine is started through
@@ -18,7 +19,8 @@ PACKAGES="cmake make python3 googletest
 g++-mingw-w64-i686 binutils-mingw-w64-i686 mingw-w64-i686-dev
 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
 wine wine32:i386 wine64 fonts-wine xvfb xauth imagemagick qemu-user-static locales-all
-python3-crcmod libboost-dev xorriso python3-pycdlib python3-pil fonts-dejavu-core bubblewrap"
+python3-crcmod libboost-dev xorriso python3-pycdlib python3-pil fonts-dejavu-core python3-pefile
+bubblewrap"
 
 if [ "$(id -u)" -eq 0 ]; then SUDO=""; else SUDO="sudo"; fi
 

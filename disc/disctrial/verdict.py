@@ -1,21 +1,32 @@
 """What each Windows version should do with the disc, and whether it did.
 
-The default launcher accepts Windows 95, 98, Me, NT 3.51, NT 4.0, 2000
-and XP, and Win32s as another platform: there its window shows and Start
-Install starts the disc's own SETUP.EXE, however briefly that runs. It
-refuses the nine later versions with "Unsupported Operating System".
-Another tool's program is only held to having started and shown
-something."""
+The launcher accepts the systems its version block lists
+("SupportedSystems", in a launcher built with a list) or, when it lists
+none, Windows 95, 98, Me, NT 3.51, NT 4.0, 2000 and XP, and Win32s as
+another platform: there its window shows and Start Install starts the
+disc's own SETUP.EXE, however briefly that runs. It refuses the others
+with "Unsupported Operating System". Another tool's program is only held
+to having started and shown something."""
 from dataclasses import dataclass
+
+import pefile
 
 
 @dataclass(frozen=True)
 class WindowsVersion:
-    wine_name: str          # Wine's name of the version
+    wine_name: str          # Wine's name of the version (--versions, the pictures)
     shown_name: str         # the name the report shows
     system: str             # the launcher's name of the system (--systems)
     reads_joliet: bool      # Windows NT 3.51 reads only the ISO 9660 names
-    accepted: bool          # whether the default launcher runs on it
+    accepted: bool          # whether a launcher without a list runs on it
+    # The Windows version to set in Wine for it. Wine 8.0 swaps two
+    # product types: its win7 reports 6.1 on a server, Server 2008 R2, and
+    # its win2008r2 6.1 on a workstation, Windows 7.
+    wine_setting: str = ""
+
+    @property
+    def setting(self):
+        return self.wine_setting or self.wine_name
 
 
 # Every Win32 version Wine offers, in the order of their release.
@@ -32,12 +43,13 @@ VERSIONS = [
     WindowsVersion("winxp64", "Windows XP x64", "xp64", True, False),
     WindowsVersion("vista", "Windows Vista", "vista", True, False),
     WindowsVersion("win2008", "Windows Server 2008", "2008", True, False),
-    WindowsVersion("win7", "Windows 7", "7", True, False),
-    WindowsVersion("win2008r2", "Windows Server 2008 R2", "2008r2", True, False),
+    WindowsVersion("win7", "Windows 7", "7", True, False, "win2008r2"),
+    WindowsVersion("win2008r2", "Windows Server 2008 R2", "2008r2", True, False, "win7"),
     WindowsVersion("win8", "Windows 8", "8", True, False),
     WindowsVersion("win81", "Windows 8.1", "8.1", True, False),
     WindowsVersion("win10", "Windows 10", "10", True, False),
 ]
+SYSTEMS_ENTRY = b"SupportedSystems"
 # The version on which a second copy is started beside the first.
 SECOND_COPY_VERSION = "winxp"
 UNSUPPORTED_TEXT = "Unsupported Operating System"
@@ -56,6 +68,7 @@ class Outcome:
     facts: dict             # the trial driver's key=value record
     shot: bytes | None      # the picture it took (BMP), which may be missing
     bound: float | None     # the session's bound in seconds, when it did not finish in it
+    systems: frozenset | None = None    # the launcher's list; None: it has none
 
 
 @dataclass(frozen=True)
@@ -72,6 +85,31 @@ class ReportRow:
 def is_our_launcher(program_bytes):
     """The launcher carries both of its refusal texts."""
     return UNSUPPORTED_TEXT.encode() in program_bytes and ONE_INSTANCE_TEXT.encode() in program_bytes
+
+
+def launcher_systems(program_bytes):
+    """The systems the launcher lists in its version block, or None when
+    it lists none (or is no program pefile reads)."""
+    try:
+        program = pefile.PE(data=program_bytes, fast_load=True)
+        program.parse_data_directories(
+            directories=[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_RESOURCE"]])
+    except pefile.PEFormatError:
+        return None
+    for info in getattr(program, "FileInfo", ()):
+        for entry in info:
+            for table in getattr(entry, "StringTable", ()):
+                if SYSTEMS_ENTRY in table.entries:
+                    return frozenset(table.entries[SYSTEMS_ENTRY].decode("ascii", "replace")
+                                     .split(","))
+    return None
+
+
+def accepts(version, systems):
+    """Whether a launcher with that list (None: none) runs on the version."""
+    if systems is None:
+        return version.accepted
+    return version.system in systems
 
 
 def what_appeared(facts):
@@ -125,7 +163,7 @@ def verdict(outcome, drive):
         if appeared in ("window", "box"):
             return True, "started and showed something"
         return False, "showed " + what_appeared(facts)
-    if not outcome.version.accepted:
+    if not accepts(outcome.version, outcome.systems):
         if appeared == "box" and facts.get("text") == UNSUPPORTED_TEXT:
             return True, "refused, as it should"
         return False, f"should refuse with \"{UNSUPPORTED_TEXT}\" but showed " + what_appeared(facts)

@@ -340,10 +340,10 @@ class LanguageTexts(unittest.TestCase):
             out.write(content if isinstance(content, bytes) else content.encode("utf-8"))
         return path
 
-    def brand(self, languages, *files, names="cmake"):
+    def brand(self, languages, *files, names="cmake", systems=()):
         return run(os.path.join(BRAND, "make_brand.py"), *KELMORA, "--names", names,
                    "--output", self.output, f"--languages={languages}",
-                   *[f"--language-file={item}" for item in files])
+                   *[f"--language-file={item}" for item in files], *systems)
 
     def written(self, name):
         with open(os.path.join(self.output, name), "rb") as written:
@@ -449,7 +449,8 @@ class LanguageTexts(unittest.TestCase):
                          if re.match(r"# title\s*=", line)]
             self.assertEqual(len(title), 1, code)
             titles.append(f"{code}={self.file(code + '.txt', 'title = ' + title[0])}")
-        result = self.brand(",".join(shipped), *titles)
+        # Each gives the text a later system shows too.
+        result = self.brand(",".join(shipped), *titles, systems=["--systems=xp,10"])
         self.assertEqual(result.returncode, 0, result.stderr)
         self.assertEqual(len(self.written("buttons.txt").splitlines()), len(shipped))
 
@@ -471,12 +472,81 @@ class LanguageTexts(unittest.TestCase):
         self.assertLessEqual(differ[3], bottom)
 
 
+class SystemsSetting(unittest.TestCase):
+    """The systems a launcher accepts: the list's checks and accepted.h."""
+
+    def setUp(self):
+        self.work = tempfile.mkdtemp(prefix="systems-")
+        self.addCleanup(shutil.rmtree, self.work)
+
+    def brand(self, *options, names="cmake"):
+        return run(os.path.join(BRAND, "make_brand.py"), *KELMORA, "--names", names,
+                   "--output", self.work, *options)
+
+    def test_refusals_name_the_setting_the_rule_and_the_value_and_write_nothing(self):
+        cases = [
+            ("", "the list names no system: ''"),
+            (" ", "the list names no system: ' '"),
+            ("98,,xp", "the list has an empty entry: '98,,xp'"),
+            ("98,", "the list has an empty entry: '98,'"),
+            ("98,nt3", "'nt3' is not a system the launcher knows; the systems are 95, 98, me, "
+             "nt3.51, nt4, 2000, xp, win32s, xp64, 2003, vista, 2008, 7, 2008r2, 8, 8.1, 10, 11: "
+             "'98,nt3'"),
+            ("server2012", "'server2012' is not a system the launcher knows"),
+            ("xp,7,XP", "'xp' is named twice: 'xp,7,XP'"),
+        ]
+        for value, rule in cases:
+            for names, setting in (("cmake", "TARNELL_SYSTEMS"), ("options", "--systems")):
+                with self.subTest(value=value, names=names):
+                    result = self.brand(f"--systems={value}", names=names)
+                    self.assertEqual(result.returncode, 1, result.stderr)
+                    self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
+                    self.assertTrue(result.stderr.startswith(f"{setting}: refused: {rule}"),
+                                    result.stderr)
+                    self.assertEqual(os.listdir(self.work), [])
+
+    def test_the_list_its_bits_and_whether_it_names_a_later_system(self):
+        # Bits of launcher/systems.h: 98 2, xp 64, nt4 16, 2000 32, 7 4096,
+        # 10 65536; the text in the header's order.
+        for value, mask, text, later in (("10; 7 ,XP,98", 69698, "98,xp,7,10", True),
+                                         ("98,me,nt4,2000,xp", 118, "98,me,nt4,2000,xp", False)):
+            with self.subTest(value):
+                self.assertEqual(self.brand(f"--systems={value}").returncode, 0)
+                with open(os.path.join(self.work, "accepted.h"), encoding="ascii") as header:
+                    lines = header.read().splitlines()
+                self.assertIn(f"#define TARNELL_SYSTEMS_MASK {mask}", lines)
+                self.assertIn(f'#define TARNELL_SYSTEMS_TEXT "{text}"', lines)
+                self.assertEqual("#define TARNELL_SYSTEMS_LATER" in lines, later)
+        # Without the setting the file goes.
+        self.assertEqual(self.brand().returncode, 0)
+        self.assertEqual(sorted(os.listdir(self.work)), ["AUTORUN.INF", "brand.h"])
+
+    def test_a_language_file_gives_the_installers_failure_where_a_later_system_shows_it(self):
+        own = os.path.join(self.work, "ca.txt")
+        with open(own, "w", encoding="utf-8") as out:
+            out.write("start-install = Instal·la\ndont-install = No instal·lis\nunsupported-os = No\n"
+                      "second-instance = Una\nerror-caption = Error\n")
+        options = ["--languages=de,ca", f"--language-file=ca={own}"]
+        self.assertEqual(self.brand("--systems=98,xp", *options).returncode, 0)
+        with open(os.path.join(self.work, "languages.rc"), encoding="ascii") as rc:
+            text = rc.read()
+        self.assertIn('IDS_INSTALLER_FAILED, L"The installer could not be started:"', text)
+        self.assertIn('IDS_INSTALLER_FAILED, L"Das Installationsprogramm konnte nicht gestartet '
+                      'werden:"', text)
+        result = self.brand("--systems=98,xp,10", *options)
+        self.assertEqual(result.returncode, 1)
+        self.assertEqual(result.stderr, f"TARNELL_LANGUAGE_FILES: refused: the file for Catalan (ca) "
+                                        f"lacks installer-failed, which a launcher for systems after "
+                                        f"XP shows: {own!r}\n")
+
+
 class Configure(unittest.TestCase):
     def test_a_refused_text_stops_the_configure_step(self):
         cases = [("-DTARNELL_VERSION=2.31",
                   "TARNELL_VERSION: refused: the version is three dot-separated decimal numbers"),
                  ("-DTARNELL_LANGUAGES=de;el",
-                  "TARNELL_LANGUAGES: refused: Greek (el) is written in code page 1253")]
+                  "TARNELL_LANGUAGES: refused: Greek (el) is written in code page 1253"),
+                 ("-DTARNELL_SYSTEMS=98,xp,98", "TARNELL_SYSTEMS: refused: '98' is named twice")]
         for setting, refusal in cases:
             with self.subTest(setting):
                 work = tempfile.mkdtemp(prefix="brand-configure-")

@@ -281,6 +281,8 @@ class MakeDiscCommand(unittest.TestCase):
             ("--company", "日本", "the text must be printable Windows-1252; '日' is not in it"),
             ("--copyright", "Line\tbreak", "the text must be printable Windows-1252; '\\t' is a "
              "control character"),
+            ("--systems", "", "the list names no system"),
+            ("--systems", "98,vista,98", "'98' is named twice"),
         ]
         for option, value, rule in cases:
             with self.subTest(option=option, value=value):
@@ -316,7 +318,7 @@ class MakeDiscCommand(unittest.TestCase):
     def test_a_brand_builds_its_image_and_speaks_only_of_the_pictures_given(self):
         example = os.path.join(PROJECT, "brand", "example")
         previews = os.path.join(self.work, "previews")
-        result = self.command("--product", "Héron", "--version", "4.2.17",
+        result = self.command("--product", "Héron", "--version", "4.2.17", "--systems", "98,xp,7,10",
                               "--splash", os.path.join(example, "heron-splash.jpg"),
                               "--icon", os.path.join(example, "heron-icon.png"),
                               "--previews", previews)
@@ -325,6 +327,9 @@ class MakeDiscCommand(unittest.TestCase):
         self.assertIn("--icon: ", result.stdout)
         self.assertIn("label HERON_4_2_17;", result.stdout)
         self.assertIn(os.path.join(PROJECT, "build", "disc", "heron.iso"), result.stdout)
+        # The launcher carries its list in its version block.
+        with open(os.path.join(PROJECT, "build", "disc", "disc", "TARNELL.EXE"), "rb") as launcher:
+            self.assertIn("98,xp,7,10".encode("utf-16-le"), launcher.read())
         self.assertEqual(sorted(os.listdir(previews)),
                          ["icon.png", "splash-after-colour-change.png", "splash.png"])
 

@@ -22,6 +22,12 @@ void PlaceSetup(const std::string &folder, const std::string &name)
     CopyTo(TestProgramFolder() + "setup_probe.exe", folder + name);
 }
 
+std::string WaitForSetupRecord(const std::string &folder)
+{
+    WaitUntil([&] { return !ReadTextFile(folder + SETUP_RECORD).empty(); });
+    return ReadTextFile(folder + SETUP_RECORD);
+}
+
 LauncherControls FindControls(HWND window)
 {
     LauncherControls controls = {};
@@ -67,6 +73,16 @@ MessageBoxSeen AnswerMessageBox(DWORD processId)
 
     PressKey(box, VK_RETURN);
     return seen;
+}
+
+bool ShowedBoxBeforeItEnded(LauncherRun &run)
+{
+    bool sawBox = false;
+    WaitUntil([&] {
+        sawBox = sawBox || !ProcessWindows(run.process.info.dwProcessId, MESSAGE_BOX_CLASS).empty();
+        return WaitForSingleObject(run.process.info.hProcess, 0) == WAIT_OBJECT_0;
+    });
+    return sawBox;
 }
 
 DWORD FinishLauncher(LauncherRun &run)

@@ -50,6 +50,9 @@ LauncherRun StartLauncher(const std::string &folder, const std::string &exeName 
                           const std::string &currentFolder = "", bool waitForWindow = true);
 /* Copies the stand-in installer into the folder under the given name. */
 void PlaceSetup(const std::string &folder, const std::string &name = "Setup.exe");
+/* The command line the stand-in installer in the folder recorded, once it
+ * has; empty when it did not within the tests' timeout. */
+std::string WaitForSetupRecord(const std::string &folder);
 
 /* The launcher's four child controls, in creation order. */
 struct LauncherControls
@@ -90,6 +93,9 @@ bool MutexExists(const char *name);
 std::vector<BYTE> VersionData(const std::string &path);
 std::string VersionString(std::vector<BYTE> &data, const char *name);
 
+/* Waits for the process to end (without releasing it); whether it showed
+ * a message box meanwhile. */
+bool ShowedBoxBeforeItEnded(LauncherRun &run);
 /* Waits for the process to end and releases it. */
 DWORD FinishLauncher(LauncherRun &run);
 /* Closes the window with Alt+F4 and returns the exit code. */

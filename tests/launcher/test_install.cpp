@@ -14,12 +14,6 @@ static DWORD PressStartInstall(LauncherRun &run)
     return FinishLauncher(run);
 }
 
-static std::string WaitForRecord(const std::string &folder)
-{
-    WaitUntil([&] { return !ReadTextFile(folder + SETUP_RECORD).empty(); });
-    return ReadTextFile(folder + SETUP_RECORD);
-}
-
 TEST(StartInstall, EnterStartsSetupFromTheLaunchersFolder_Native)
 {
     std::string disc = FreshFolder("install\\disc");
@@ -31,7 +25,7 @@ TEST(StartInstall, EnterStartsSetupFromTheLaunchersFolder_Native)
     ASSERT_TRUE(run.window);
     EXPECT_EQ(PressStartInstall(run), 0u);
 
-    EXPECT_EQ(WaitForRecord(disc), disc + "Setup.exe");
+    EXPECT_EQ(WaitForSetupRecord(disc), disc + "Setup.exe");
     EXPECT_FALSE(FileExists(elsewhere + SETUP_RECORD));
 }
 
@@ -47,7 +41,7 @@ TEST(StartInstall, PathWithASpaceIsQuoted_Native)
     ASSERT_TRUE(run.window);
     EXPECT_EQ(PressStartInstall(run), 0u);
 
-    EXPECT_EQ(WaitForRecord(disc), "\"" + disc + "Setup.exe\"");
+    EXPECT_EQ(WaitForSetupRecord(disc), "\"" + disc + "Setup.exe\"");
     EXPECT_FALSE(FileExists(root + SETUP_RECORD));
 }
 
@@ -58,12 +52,7 @@ TEST(StartInstall, MissingSetupClosesSilently_Native)
     ASSERT_TRUE(run.window);
 
     PressKey(run.window, VK_RETURN);
-    bool sawBox = false;
-    WaitUntil([&] {
-        sawBox = sawBox || !ProcessWindows(run.process.info.dwProcessId, MESSAGE_BOX_CLASS).empty();
-        return WaitForSingleObject(run.process.info.hProcess, 0) == WAIT_OBJECT_0;
-    });
-    EXPECT_FALSE(sawBox);
+    EXPECT_FALSE(ShowedBoxBeforeItEnded(run));
     EXPECT_EQ(FinishLauncher(run), 0u);
 }
 
@@ -111,5 +100,5 @@ TEST(StartInstall, InstallerPathThatJustFitsIsStarted_Native)
     LauncherRun run = StartLauncher(deep, "T.EXE");
     ASSERT_TRUE(run.window);
     EXPECT_EQ(PressStartInstall(run), 0u);
-    EXPECT_EQ(WaitForRecord(deep), deep + "Setup.exe");
+    EXPECT_EQ(WaitForSetupRecord(deep), deep + "Setup.exe");
 }
