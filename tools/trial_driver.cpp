@@ -372,6 +372,10 @@ int main(int argc, char **argv)
     }
     if (version && !SetWindowsVersion(version))
         Record(out, "version_error", version);
+    /* Wine starts the session's desktop (explorer.exe) for the first
+     * program that needs it: the driver, rather than the disc's program,
+     * whose job would then hold a process that never ends. */
+    GetDesktopWindow();
     if (!StartWatch())
     {
         Record(out, "appeared", "nothing");

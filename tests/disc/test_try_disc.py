@@ -60,6 +60,8 @@ class Trial(unittest.TestCase):
         cls.setup = environment("TARNELL_SETUP")
         cls.bootstrap = environment("TARNELL_BOOTSTRAP_SETUP")
         cls.escape = environment("TARNELL_ESCAPE_PROBE")
+        # A launcher built to accept 98, XP, 7 and 10.
+        cls.systems_launcher = environment("TARNELL_SYSTEMS_LAUNCHER")
         cls.emulated = os.environ.get("TARNELL_EMULATED") == "ON"
         cls.work = tempfile.mkdtemp(prefix="try-disc-")
 
@@ -120,6 +122,19 @@ class Trial(unittest.TestCase):
             self.assertLess(box.size[0], 630)
         self.assertEqual(sorted(os.listdir(self.output("sample"))),
                          sorted([v + ".png" for v in versions] + ["sheet.png", "report.txt"]))
+
+    def test_the_verdicts_follow_the_systems_the_launcher_accepts(self):
+        image = self.image("systems", {"AUTORUN.INF": AUTORUN, "TARNELL.EXE": self.systems_launcher,
+                                       "SETUP.EXE": self.setup})
+        versions = ["win7"] if self.emulated else ["win7", "win2008", "win95"]
+        result = self.trial(image, "--output", self.output("systems"),
+                            "--versions", ",".join(versions))
+        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+        rows = report_rows(self.output("systems"))
+        self.assertIn("started from the drive", rows["Windows 7"])
+        if not self.emulated:
+            for refused in ("Windows Server 2008", "Windows 95"):
+                self.assertIn('"Unsupported Operating System"', rows[refused])
 
     def test_discs_that_fall_short_and_an_installer_that_ends_at_once(self):
         # (name, files, versions, exit code, what the report says)
