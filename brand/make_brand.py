@@ -4,10 +4,13 @@ them: brand.h (the product word, the version text and numbers, the company
 and copyright lines, as C and resource-script strings in Windows-1252) and
 the disc's AUTORUN.INF.
 
-    make_brand.py --product WORD --version A.B.C --company TEXT
-                  --copyright TEXT [--languages LIST] [--language-file CODE=FILE]...
+    make_brand.py [--product WORD] [--version A.B.C] [--company TEXT]
+                  [--copyright TEXT] [--languages LIST] [--language-file CODE=FILE]...
                   [--systems LIST] [--names cmake|options] [--output DIR]
 
+A text not given is the KELMORA brand's (kelmora/brand.txt); a launcher of
+another product never carries Kelmora's company and copyright lines, and
+an empty company or copyright line is left out of the version block.
 Without --output it only checks. A refusal names the setting and the rule
 and writes nothing. --names chooses how settings are named in messages:
 as the CMake cache variables (TARNELL_PRODUCT) or as the disc command's
@@ -32,6 +35,7 @@ from brand.layout import TITLE_SIZE, WORD_AND_VERSION_LIMIT  # noqa: E402
 VERSION_PATTERN = re.compile(r"^([0-9]+)\.([0-9]+)\.([0-9]+)$")
 VERSION_PART_LIMIT = 0xFFFF
 
+KELMORA_BRAND = os.path.join(os.path.dirname(os.path.abspath(__file__)), "kelmora", "brand.txt")
 SETTINGS = {"product": ("TARNELL_PRODUCT", "--product"),
             "version": ("TARNELL_VERSION", "--version"),
             "company": ("TARNELL_COMPANY", "--company"),
@@ -53,11 +57,22 @@ def check_product(setting, word):
     return data
 
 
+def kelmora_brand():
+    """{setting: text} of the KELMORA brand."""
+    with open(KELMORA_BRAND, encoding="utf-8") as source:
+        lines = [line.strip() for line in source]
+    return {key.strip(): text.strip() for key, _, text in
+            (line.partition("=") for line in lines if line and not line.startswith("#"))}
+
+
 def check_version(setting, text):
     """The three numbers of A.B.C, each 0 to 65535."""
     match = VERSION_PATTERN.match(text)
     if not match:
-        raise Refusal("the version is three dot-separated decimal numbers, as 2.31.005",
+        parts = text.split(".")
+        hint = f"; {text} is written {text}.0" if len(parts) == 2 and all(
+            part.isdigit() for part in parts) else ""
+        raise Refusal("the version is three dot-separated decimal numbers, as 2.31.005" + hint,
                       repr(text), setting)
     numbers = [int(part) for part in match.groups()]
     if max(numbers) > VERSION_PART_LIMIT:
@@ -87,12 +102,13 @@ def brand_header(product, version, numbers, company, copyright_):
         f"#define TARNELL_VERSION_MINOR {numbers[1]}",
         "#define TARNELL_VERSION_BUILD 0",
         f"#define TARNELL_VERSION_PATCH {numbers[2]}",
-        f"#define TARNELL_COMPANY_NAME  {c_string(company)}",
-        f"#define TARNELL_COPYRIGHT     {c_string(copyright_)}",
-        "",
-        "#endif",
-        "",
     ]
+    # An empty line is left out of the version block.
+    if company:
+        lines.append(f"#define TARNELL_COMPANY_NAME  {c_string(company)}")
+    if copyright_:
+        lines.append(f"#define TARNELL_COPYRIGHT     {c_string(copyright_)}")
+    lines += ["", "#endif", ""]
     return "\n".join(lines).encode("ascii")
 
 
@@ -114,6 +130,13 @@ def check_brand(product, version, company, copyright_, names="cmake"):
                       f"version {version} the word takes at most "
                       f"{max(0, WORD_AND_VERSION_LIMIT - len(version))}", repr(product),
                       name["product"])
+    kelmora = kelmora_brand()
+    if product != kelmora["product"]:
+        for key, text in (("company", company), ("copyright", copyright_)):
+            if text and text == kelmora[key]:
+                raise Refusal(f"a launcher of another product than {kelmora['product']} does not "
+                              f"carry {kelmora['product']}'s {key} line: give the publisher's, or "
+                              "an empty one to leave it out", repr(text), name[key])
     company_bytes = windows_1252(name["company"], company)
     copyright_bytes = windows_1252(name["copyright"], copyright_)
     version_bytes = version.encode("ascii")
@@ -137,8 +160,8 @@ def optional_files(arguments):
 
 def main():
     parser = argparse.ArgumentParser(description="Checks the launcher's brand texts.")
-    for key in SETTINGS:
-        parser.add_argument("--" + key, required=True)
+    for key, text in kelmora_brand().items():
+        parser.add_argument("--" + key, default=text)
     parser.add_argument("--languages", default="", metavar="LIST")
     parser.add_argument("--language-file", action="append", default=[], metavar="CODE=FILE")
     # Without it the launcher accepts what the library identifies.

@@ -12,7 +12,9 @@ a temporary file beside the output, read back and compared file by file
 with its sources (ISO 9660 name, Joliet name, bytes), and only then
 renamed to the output. The same inputs give the same bytes: every date is
 one fixed time (SOURCE_DATE_EPOCH, or else the time of the checkout's
-last commit). Without --label the label is AUTORUN.INF's.
+last commit). Without --label the label is AUTORUN.INF's product word and
+version, or the word alone where both do not fit the 16 characters
+Windows shows.
 
 "check" makes the same checks of what it is given, and writes nothing: the
 disc command runs it before it builds the launcher.
@@ -27,7 +29,7 @@ sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 import hostlib  # noqa: E402
 from hostlib import Refusal, shown  # noqa: E402
 from discimage.names import (AUTORUN_NAME, JOLIET_LABEL_LIMIT, LAUNCHER_NAME,  # noqa: E402
-                             DiscFile, autorun_label, check_capacity, check_output,
+                             DiscFile, autorun_label, check_capacity, check_output, default_label,
                              dos_name_warnings, iso_tree_warnings, map_label, media_line,
                              scan_installer)
 from discimage.readback import verify_image  # noqa: E402
@@ -56,7 +58,8 @@ def parse_arguments():
     check = commands.add_parser("check", help="only check the arguments given")
     for command in (make, check):
         command.add_argument("--label", metavar="TEXT",
-                             help="the volume label (default: the label of AUTORUN.INF)")
+                             help="the volume label (default: AUTORUN.INF's product word and version, "
+                                  "or the word alone where both do not fit 16 characters)")
     make.add_argument("launcher", metavar="LAUNCHER", help="the launcher, TARNELL.EXE on the disc")
     make.add_argument("autorun", metavar="AUTORUN", help="the disc's AUTORUN.INF")
     make.add_argument("installer", metavar="INSTALLER",
@@ -88,7 +91,7 @@ def make(arguments):
         if not os.path.isfile(path):
             raise Refusal(f"the {what} does not exist", path)
     if label is None:
-        label = map_label(autorun_label(arguments.autorun), loose=True)
+        label = default_label(autorun_label(arguments.autorun))
 
     files = [DiscFile("/" + AUTORUN_NAME, arguments.autorun),
              DiscFile("/" + LAUNCHER_NAME, arguments.launcher)] + files
@@ -117,8 +120,10 @@ def make(arguments):
         print(f"warning: {warning}")
         warnings.append(warning)
     if len(label) > JOLIET_LABEL_LIMIT:
-        print(f"warning: Windows shows the first {JOLIET_LABEL_LIMIT} characters of the label: "
-              f"{label[:JOLIET_LABEL_LIMIT]}")
+        warning = (f"Windows shows the first {JOLIET_LABEL_LIMIT} characters of the label: "
+                   f"{label[:JOLIET_LABEL_LIMIT]}")
+        print(f"warning: {warning}")
+        warnings.append(warning)
     total = sum(f.size for f in files)
     print(f"verified {counted(len(files), 'file')}, {counted(len(folders), 'folder')}, "
           f"{counted(total, 'byte')}; label {label}; {counted(len(warnings), 'warning')}; "

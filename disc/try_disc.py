@@ -4,7 +4,7 @@ would start it from a CD-ROM drive, and says whether each one behaved as
 the launcher promises.
 
     try_disc.py --driver TRIAL_DRIVER.EXE --prefix TEMPLATE IMAGE
-                [--output DIR] [--versions LIST] [--no-sandbox]
+                [--output DIR] [--versions LIST] [--language CODE|all] [--no-sandbox]
 
 Each version runs in a Wine session of its own, cloned from the template
 prefix, shut in by a sandbox (disctrial/sandbox.py), as many at once as
@@ -30,12 +30,14 @@ import hostlib  # noqa: E402
 from hostlib import Refusal  # noqa: E402
 from disctrial.image import Autorun, DiscImage  # noqa: E402
 from disctrial import sandbox  # noqa: E402
-from disctrial.session import DRIVE, SessionError, prepare_template, run_session  # noqa: E402
+from disctrial.session import DRIVE, SessionError, end_all, prepare_template, run_session  # noqa: E402
 from disctrial.sheet import make_sheet, picture, report  # noqa: E402
+from disctrial.texts import code_name, language_code, locale_for, read_tables  # noqa: E402
 from disctrial.verdict import (SECOND_COPY_VERSION, VERSIONS, Outcome, accepts,  # noqa: E402
                                is_our_launcher, judge, launcher_systems)
 
 NAME = "try-disc"
+ALL_LANGUAGES = "all"
 
 
 @dataclass(frozen=True)
@@ -47,6 +49,17 @@ class Tree:
     autorun: Autorun
     ours: bool
     systems: frozenset | None = None
+    tables: dict | None = None      # its string tables, by primary language
+
+
+@dataclass(frozen=True)
+class Run:
+    """One version to try, in the caller's language or in a language's
+    locale (code: the language's ISO 639-1 code); an extra run (of
+    --language all) is named after its language in the report."""
+    version: object
+    code: str | None = None
+    extra: bool = False
 
 
 def default_output(image):
@@ -89,43 +102,74 @@ def read_trees(disc, versions, work):
             folder = os.path.join(work, name.replace(" ", ""))
             disc.extract(name, folder)
             autorun = Autorun(folder)
-            ours, systems = False, None
+            ours, systems, tables = False, None, None
             if autorun.program_file:
                 with open(autorun.program_file, "rb") as source:
                     program = source.read()
                 ours = is_our_launcher(program)
-                systems = launcher_systems(program) if ours else None
-            trees[name] = Tree(name, folder, autorun, ours, systems)
+                if ours:
+                    systems, tables = launcher_systems(program), read_tables(program)
+            trees[name] = Tree(name, folder, autorun, ours, systems, tables)
     disc.close()
     return trees
 
 
-def run_version(version, tree, template, driver, work, sandboxed):
+def run_version(run, tree, template, driver, work, sandboxed):
     """Starts the tree's program on one version, as autorun would, unless
     its AUTORUN.INF keeps autorun from starting anything."""
-    autorun = tree.autorun
+    version, autorun = run.version, tree.autorun
     started = not autorun.fatal
     if started:
         command = autorun.command(DRIVE + ":")
-        print(f"{NAME}: {version.shown_name}: starting {command}", flush=True)
+        language = f" in {code_name(run.code)}" if run.code else ""
+        print(f"{NAME}: {version.shown_name}{language}: starting {command}", flush=True)
         second = tree.ours and version.wine_name == SECOND_COPY_VERSION and \
             accepts(version, tree.systems)
         result = run_session(template, driver, version.setting, tree.folder, command, work,
-                             second, sandboxed)
+                             second, sandboxed, locale_for(run.code) if run.code else None)
         facts, shot, bound = result.facts, result.shot, result.seconds
     else:
         facts, shot, bound = {"appeared": "nothing", "exit": "-"}, None, None
     return Outcome(version, tree.name, tree.ours, tuple(autorun.fatal + autorun.problems),
-                   started, facts, shot, bound, tree.systems)
+                   started, facts, shot, bound, tree.systems, tree.tables,
+                   run.code if run.extra else None)
 
 
-def run_versions(versions, trees, disc, template, driver, work, sandboxed):
-    """Every version's outcome, in the versions' order; as many sessions at
-    once as the machine has cores."""
+def language_runs(runs, trees, disc, language):
+    """The runs of --language all: each language the disc's launcher
+    carries, in its locale, on one version it accepts and one it refuses,
+    besides the runs given."""
+    if language != ALL_LANGUAGES:
+        return runs
+    extra = []
+    for tree in trees.values():
+        if not tree.ours:
+            continue
+        for primary in sorted(tree.tables or {}):
+            code = language_code(primary)
+            if code is None:
+                continue
+            on_tree = [run.version for run in runs
+                       if disc.tree_for(run.version.reads_joliet) == tree.name]
+            for wanted in (True, False):
+                chosen = next((v for v in on_tree if accepts(v, tree.systems) == wanted), None)
+                if chosen and Run(chosen, code, True) not in extra:
+                    extra.append(Run(chosen, code, True))
+    return runs + extra
+
+
+def run_versions(runs, trees, disc, template, driver, work, sandboxed):
+    """Every run's outcome, in the runs' order; as many sessions at once as
+    the machine has cores."""
     with concurrent.futures.ThreadPoolExecutor(os.cpu_count() or 1) as pool:
-        return list(pool.map(lambda version: run_version(
-            version, trees[disc.tree_for(version.reads_joliet)], template, driver, work,
-            sandboxed), versions))
+        try:
+            return list(pool.map(lambda run: run_version(
+                run, trees[disc.tree_for(run.version.reads_joliet)], template, driver, work,
+                sandboxed), runs))
+        except BaseException:
+            # Interrupted: the sessions end now, not when their programs do.
+            end_all()
+            raise
 
 
 @contextlib.contextmanager
@@ -146,7 +190,8 @@ def publish(staging, output, outcomes, rows, pictures):
     """Writes each version's picture, the sheet and the report, and puts
     them in the output folder's place whole. Returns the report's text."""
     for outcome, image in zip(outcomes, pictures):
-        image.save(os.path.join(staging, outcome.version.wine_name + ".png"))
+        name = outcome.version.wine_name + (f"-{outcome.code}" if outcome.code else "")
+        image.save(os.path.join(staging, name + ".png"))
     make_sheet(rows, pictures, os.path.join(staging, "sheet.png"))
     text = report(rows)
     with open(os.path.join(staging, "report.txt"), "w", encoding="utf-8") as out:
@@ -157,9 +202,10 @@ def publish(staging, output, outcomes, rows, pictures):
     return text
 
 
-def trial(image_path, output, versions, driver, template, sandboxed):
+def trial(image_path, output, versions, driver, template, sandboxed, language=None):
     """Runs the trial; returns the report's text and whether all kept the
-    promise."""
+    promise. language: a code, whose locale every session runs in, or
+    ALL_LANGUAGES."""
     disc = DiscImage(image_path)
     with staging_beside(output) as staging:
         # The sessions' prefixes link the template's files: beside it, on
@@ -169,8 +215,11 @@ def trial(image_path, output, versions, driver, template, sandboxed):
             # The sessions' user reaches its folder and the trees through it.
             os.chmod(work, 0o755)
             trees = read_trees(disc, versions, work)
+            code = None if language in (None, ALL_LANGUAGES) else language
+            runs = language_runs([Run(version, code) for version in versions], trees, disc,
+                                 language)
             prepare_template(template)
-            outcomes = run_versions(versions, trees, disc, template, driver, work, sandboxed)
+            outcomes = run_versions(runs, trees, disc, template, driver, work, sandboxed)
         pictures = [picture(outcome.shot, outcome.facts) for outcome in outcomes]
         rows = [judge(outcome, DRIVE) for outcome in outcomes]
         text = publish(staging, output, outcomes, rows, pictures)
@@ -193,9 +242,28 @@ def check_sandbox(sandboxed):
 
 
 class Parser(argparse.ArgumentParser):
+    """A wrong command line: the usage, and one line that says what is
+    wrong, exit code 2."""
+
     def error(self, message):
+        self.print_usage(sys.stderr)
         print(f"{NAME}: {message}", file=sys.stderr)
         sys.exit(2)
+
+
+def chosen_language(text):
+    """--language: a language's code, whose locale the sessions run in, or
+    all; None without it."""
+    if text is None or text == ALL_LANGUAGES:
+        return text
+    code = text.strip().lower()
+    if not code or code_name(code) is None:
+        raise Refusal("--language: a language is its ISO 639-1 code (de, fr, ...) or all",
+                      repr(text))
+    if locale_for(code) is None:
+        raise Refusal(f"--language: this machine has no locale for {code_name(code)} "
+                      "(install locales-all)", repr(text))
+    return code
 
 
 def main():
@@ -204,6 +272,10 @@ def main():
     parser.add_argument("--output", metavar="DIR")
     parser.add_argument("--versions", metavar="LIST",
                         help="Wine's version names, comma-separated (default: all seventeen)")
+    parser.add_argument("--language", metavar="CODE",
+                        help="run the sessions in that language's locale (an ISO 639-1 code), "
+                             "or 'all': each language the disc's launcher carries on one "
+                             "accepted and one refused version besides the full run")
     parser.add_argument("--no-sandbox", action="store_true",
                         help="run the disc's programs without the sandbox, with your rights "
                              "(only where the machine cannot give one)")
@@ -211,10 +283,11 @@ def main():
     parser.add_argument("--prefix", required=True, help=argparse.SUPPRESS)
     arguments = parser.parse_args()
     versions = chosen_versions(arguments.versions)
+    language = chosen_language(arguments.language)
     output = check_output(arguments.output or default_output(arguments.image), arguments.image)
     check_sandbox(not arguments.no_sandbox)
     text, kept = trial(arguments.image, output, versions, arguments.driver, arguments.prefix,
-                       not arguments.no_sandbox)
+                       not arguments.no_sandbox, language)
     sys.stdout.write(text)
     print(f"{NAME}: pictures, sheet and report in {output}")
     return 0 if kept else 1

@@ -4,7 +4,23 @@ line a tool ends with when it refuses or fails, printed by run(), which
 runs a tool's main so that it never ends in a traceback.
 
 A tool puts the project's root on sys.path and imports this package."""
+import signal
 import sys
+
+# Exit codes of a tool ended by Ctrl-C (SIGINT) and by SIGTERM.
+EXIT_INTERRUPTED = 130
+EXIT_TERMINATED = 143
+
+
+class Interrupted(BaseException):
+    """SIGTERM, taken as Ctrl-C is: it unwinds the tool, so that what it
+    was writing is removed on the way out."""
+
+
+def take_terminate_as_interrupt():
+    def interrupt(number, frame):
+        raise Interrupted()
+    signal.signal(signal.SIGTERM, interrupt)
 
 
 class Refusal(Exception):
@@ -53,11 +69,20 @@ def failure_line(name, error, worded=()):
 
 def run(main, name, worded=()):
     """Runs a tool's main and exits with what it returns (None is 0); a
-    refusal or any fault is its one line on stderr and exit code 1.
-    worded: kinds of error whose text already says what failed."""
+    refusal or any fault is its one line on stderr and exit code 1; Ctrl-C
+    or SIGTERM one line too, and 130 or 143, once the tool has removed
+    what it was writing. worded: kinds of error whose text already says
+    what failed."""
+    take_terminate_as_interrupt()
     try:
         code = main()
+    except KeyboardInterrupt:
+        code = EXIT_INTERRUPTED
+    except Interrupted:
+        code = EXIT_TERMINATED
     except Exception as error:  # noqa: BLE001: never a traceback for a publisher
         print(failure_line(name, error, worded), file=sys.stderr)
         code = 1
+    if code in (EXIT_INTERRUPTED, EXIT_TERMINATED):
+        print(f"{name}: interrupted; nothing written", file=sys.stderr)
     sys.exit(code or 0)

@@ -31,6 +31,8 @@
  *   then      what that program started in turn, one path a line
  *   installer_shown  the class and title of what the installer showed
  *   shown_ms, settled_ms, started_ms, ended_ms   how long the steps took
+ *   user_language, code_page   the user's language (a LANGID) and ANSI code
+ *             page in the session, from which a program takes its texts
  */
 #include <windows.h>
 #include <commctrl.h>
@@ -372,6 +374,10 @@ int main(int argc, char **argv)
     }
     if (version && !SetWindowsVersion(version))
         Record(out, "version_error", version);
+    char language[16];
+    wsprintfA(language, "0x%04X", GetUserDefaultLangID());
+    Record(out, "user_language", language);
+    RecordNumber(out, "code_page", GetACP());
     /* Wine starts the session's desktop (explorer.exe) for the first
      * program that needs it: the driver, rather than the disc's program,
      * whose job would then hold a process that never ends. */

@@ -9,6 +9,7 @@ one in the registry view that its reader uses, and its server ended.
     winelayer.config(prefix, "set", "HKCU\\\\Software\\\\Wine", "Version", "winxp")
 """
 import os
+import signal
 import subprocess
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -52,18 +53,42 @@ def environment(prefix, base=None):
     return env
 
 
-def run_checked(command, env, what, timeout=600):
-    """Runs a command of the layer; WineError with its last line when it
-    fails."""
+def end_group(process, wait=30):
+    """Ends a process group started by the layer: asked first (a session
+    ends its display and server then), then made to."""
+    for number in (signal.SIGTERM, signal.SIGKILL):
+        try:
+            os.killpg(process.pid, number)
+        except ProcessLookupError:
+            break
+        try:
+            process.communicate(timeout=wait)
+            break
+        except subprocess.TimeoutExpired:
+            continue
+    process.wait()
+
+
+def run_checked(command, env, what, timeout=900):
+    """Runs a command of the layer in a process group of its own; WineError
+    with its last line when it fails. Interrupted, it asks the group to
+    end (a session ends its display and server then) before it goes on."""
     try:
-        result = subprocess.run(command, env=env, capture_output=True, text=True,
-                                timeout=timeout)
-    except (OSError, subprocess.TimeoutExpired) as error:
+        process = subprocess.Popen(command, env=env, stdout=subprocess.PIPE,
+                                   stderr=subprocess.PIPE, text=True, start_new_session=True)
+    except OSError as error:
         raise WineError(f"{what} failed: {error}") from None
-    if result.returncode != 0:
-        detail = (result.stderr or result.stdout).strip().splitlines()
+    try:
+        out, err = process.communicate(timeout=timeout)
+    except BaseException as error:
+        end_group(process)
+        if isinstance(error, subprocess.TimeoutExpired):
+            raise WineError(f"{what} failed: it took more than {timeout} s") from None
+        raise
+    if process.returncode != 0:
+        detail = (err or out).strip().splitlines()
         raise WineError(f"{what} failed" + (f": {detail[-1]}" if detail else ""))
-    return result
+    return out
 
 
 def prepare_prefix(prefix):

@@ -252,18 +252,23 @@ def write_files(outputs, keep_unchanged=False):
 def converter_main(description, setting, read, convert, minimum, add_options, previews,
                    largest=None):
     """The command line both converters share: PICTURE OUTPUT, --setting
-    (the name messages give), and each one's preview options. A picture
-    that read() accepts is taken byte for byte; any other is opened and
-    given to convert(picture, say). previews(arguments, checked) gives the
-    preview files. A refusal prints the setting and the rule, writes
-    nothing and exits with 1."""
+    (the name messages give), --check (convert and say what the
+    conversion found, but write nothing: PICTURE alone), and each one's
+    preview options. A picture that read() accepts is taken byte for byte;
+    any other is opened and given to convert(picture, say).
+    previews(arguments, checked) gives the preview files. A refusal prints
+    the setting and the rule, writes nothing and exits with 1."""
     parser = argparse.ArgumentParser(description=description)
     parser.add_argument("--setting", default=setting,
                         help=f"the setting named in messages (default: {setting})")
+    parser.add_argument("--check", action="store_true",
+                        help="only convert and say what the conversion found; write nothing")
     add_options(parser)
     parser.add_argument("picture")
-    parser.add_argument("output")
+    parser.add_argument("output", nargs="?")
     arguments = parser.parse_args()
+    if not arguments.check and arguments.output is None:
+        parser.error("the output is needed unless --check is given")
 
     def say(text):
         print(f"{arguments.setting}: {text}")
@@ -277,6 +282,8 @@ def converter_main(description, setting, read, convert, minimum, add_options, pr
         except (Refusal, OSError):
             data = convert(open_picture(arguments.picture, minimum, say, largest), say)
             checked = read(data)
+        if arguments.check:
+            return
         outputs = {arguments.output: data}
         outputs.update(previews(arguments, checked))
         write_files(outputs)

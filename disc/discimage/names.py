@@ -74,6 +74,19 @@ def map_label(text, loose=False):
     return label
 
 
+def default_label(autorun_text):
+    """The label a disc gets when none is given, from AUTORUN.INF's label
+    ("WORD VERSION"): the product word and the version when both fit the
+    characters Windows shows, else the word alone, cut to them."""
+    word, _, version = autorun_text.rpartition(" ")
+    if not word:
+        word, version = version, ""
+    whole = map_label(f"{word} {version}".strip(), loose=True)
+    if len(whole) <= JOLIET_LABEL_LIMIT:
+        return whole
+    return map_label(word, loose=True)[:JOLIET_LABEL_LIMIT].rstrip("_") or whole[:JOLIET_LABEL_LIMIT]
+
+
 def autorun_label(path):
     """The label= line of AUTORUN.INF."""
     with open(path, encoding="latin-1") as autorun:

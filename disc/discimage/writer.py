@@ -84,12 +84,17 @@ def run_xorriso(image, label, date, epoch, listing):
     try:
         with subprocess.Popen(command, env=environment, stdout=subprocess.DEVNULL,
                               stderr=subprocess.PIPE, text=True, errors="replace") as xorriso:
-            for line in xorriso.stderr:
-                found = PROGRESS_LINE.search(line)
-                if found:
-                    progress.update(float(found.group(1)) / 100)
-                else:
-                    said.append(line.strip())
+            try:
+                for line in xorriso.stderr:
+                    found = PROGRESS_LINE.search(line)
+                    if found:
+                        progress.update(float(found.group(1)) / 100)
+                    else:
+                        said.append(line.strip())
+            except BaseException:
+                # Interrupted: xorriso goes too, before its output is removed.
+                xorriso.kill()
+                raise
         progress.done()
     except OSError as error:
         raise Refusal("xorriso could not be started (install it: scripts/setup.sh)",

@@ -82,11 +82,12 @@ def check():
         raise SandboxError(words[-1] if words else f"exit code {result.returncode}")
 
 
-def command(session, prefix_template, tree, wine_layer, linked_folders, inner):
+def command(session, prefix_template, tree, wine_layer, linked_folders, inner, language=None):
     """The command that runs inner (a command line for inside) in the
     session's sandbox. session: the session's folder (holding prefix/);
     linked_folders: the template's system folders, relative to the
-    prefix, mounted read-only over the session's links to them."""
+    prefix, mounted read-only over the session's links to them; language:
+    the locale's variables, over the caller's."""
     wrapped = base_command()
     wrapped += ["--bind", session, TRIAL_ROOT, "--ro-bind", tree, DISC_ROOT,
                 "--ro-bind", wine_layer, WINE_ROOT]
@@ -97,9 +98,10 @@ def command(session, prefix_template, tree, wine_layer, linked_folders, inner):
     wrapped += ["--clearenv", "--setenv", "PATH", "/usr/bin:/bin",
                 "--setenv", "HOME", TRIAL_ROOT + "/home", "--setenv", "USER", "nobody",
                 "--setenv", "TARNELL_WINEPREFIX", TRIAL_ROOT + "/prefix"]
-    for name in PASSED_VARIABLES:
-        if name in os.environ:
-            wrapped += ["--setenv", name, os.environ[name]]
+    passed = {name: os.environ[name] for name in PASSED_VARIABLES if name in os.environ}
+    passed.update(language or {})
+    for name, value in passed.items():
+        wrapped += ["--setenv", name, value]
     return wrapped + ["--chdir", TRIAL_ROOT] + inner
 
 

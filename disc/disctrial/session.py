@@ -8,9 +8,10 @@ only through the Wine layer (wine/), which writes each setting in the
 registry view that its reader uses."""
 import os
 import shutil
-import signal
 import subprocess
 import tempfile
+import threading
+import time
 from dataclasses import dataclass
 
 from wine import winelayer
@@ -32,6 +33,21 @@ DRIVER_NAME = "trial_driver.exe"
 RESULT_NAME = "result.txt"
 SHOT_NAME = "shot.bmp"
 DRIVES_KEY = "HKLM\\Software\\Wine\\Drives"
+
+
+# The sessions running now, so that an interrupted trial ends them all.
+_running = set()
+_running_lock = threading.Lock()
+_ending = threading.Event()
+
+
+def end_all():
+    """Ends every session running now, and any that would start: each
+    session's process group, and nothing else."""
+    _ending.set()
+    with _running_lock:
+        for process in _running:
+            winelayer.end_group(process)
 
 
 def limit_ms():
@@ -89,40 +105,46 @@ def make_session(template, tree, driver, work, sandboxed):
     return folder
 
 
-def run_session(template, driver, wine_version, tree, command, work, second, sandboxed):
-    """Runs the disc's program on one version in a session of its own;
-    the driver's facts, its picture, and the bound when it was passed."""
+def run_session(template, driver, wine_version, tree, command, work, second, sandboxed,
+                locale=None):
+    """Runs the disc's program on one version in a session of its own (in
+    the locale given, else the caller's); the driver's facts, its picture,
+    and the bound when it was passed."""
     limit = limit_ms()
     folder = make_session(template, tree, driver, work, sandboxed)
     on_c = "C:\\" + TRIAL_FOLDER + "\\"
     inner = [winelayer.WINE64, on_c + DRIVER_NAME, "--limit", str(limit),
              "--version", wine_version] + (["--second"] if second else []) + \
         [f"{DRIVE}:\\", command, on_c + RESULT_NAME, on_c + SHOT_NAME]
+    language = {"LC_ALL": locale, "LANG": locale} if locale else {}
     if sandboxed:
         line = sandbox.command(folder, template, tree, winelayer.HERE, winelayer.LINKED_FOLDERS,
                                ["sh", sandbox.WINE_ROOT + "/session.sh", "--folder", "/tmp",
-                                "--"] + inner)
+                                "--"] + inner, language)
         environment = None
     else:
         line = ["sh", winelayer.SESSION, "--folder", folder, "--"] + inner
-        environment = dict(os.environ, TARNELL_WINEPREFIX=os.path.join(folder, "prefix"))
+        environment = dict(os.environ, TARNELL_WINEPREFIX=os.path.join(folder, "prefix"),
+                           **language)
     bound = limit * SESSION_STEPS / 1000
     seconds = None
     try:
-        # A group of its own, so that a session past its bound is ended
-        # whole, and nothing else.
+        if _ending.is_set():
+            raise SessionError("the trial was interrupted")
+        # A group of its own, so that a session past its bound, or an
+        # interrupted one, is ended whole, and nothing else.
         process = subprocess.Popen(line, env=environment, stdout=subprocess.DEVNULL,
                                    stderr=subprocess.DEVNULL, start_new_session=True)
+        with _running_lock:
+            _running.add(process)
         try:
             process.wait(timeout=bound)
         except subprocess.TimeoutExpired:
             seconds = bound
-            os.killpg(process.pid, signal.SIGTERM)
-            try:
-                process.wait(timeout=30)
-            except subprocess.TimeoutExpired:
-                os.killpg(process.pid, signal.SIGKILL)
-                process.wait()
+            winelayer.end_group(process)
+        finally:
+            with _running_lock:
+                _running.discard(process)
         trial = os.path.join(folder, "prefix", "drive_c", TRIAL_FOLDER)
         try:
             with open(os.path.join(trial, RESULT_NAME), encoding="cp1252",
@@ -138,5 +160,18 @@ def run_session(template, driver, wine_version, tree, command, work, second, san
         except OSError:
             shot = None
     finally:
-        shutil.rmtree(folder, ignore_errors=True)
+        remove_session(folder)
     return SessionResult(facts, shot, seconds)
+
+
+def remove_session(folder, limit=30):
+    """Removes a session's folder. A session that was ended has its last
+    programs killed by the kernel just after its sandbox goes, and one of
+    them may still be writing: the removal is tried again until the folder
+    is gone, within the limit (seconds)."""
+    deadline = time.monotonic() + limit
+    while True:
+        shutil.rmtree(folder, ignore_errors=True)
+        if not os.path.exists(folder) or time.monotonic() > deadline:
+            return
+        time.sleep(0.1)

@@ -1,8 +1,7 @@
 """The trial's pictures, its sheet and its report: each version's picture
-as VERSION.png, all eleven side by side in sheet.png, labelled with the
+as VERSION.png, all of them side by side in sheet.png, labelled with the
 version and the verdict, and the table of report.txt."""
 import io
-import os
 
 from PIL import Image, ImageDraw, ImageFont
 
@@ -10,6 +9,7 @@ FONT = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
 BOLD = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf"
 TILE = (320, 240)
 LABEL_HEIGHT = 40
+REASON_LINE = 14
 COLUMNS = 4
 GAP = 8
 BACKGROUND = (40, 44, 52)
@@ -37,18 +37,22 @@ def picture(shot, facts):
 
 
 def make_sheet(rows, pictures, path):
-    """rows: the report's rows (ReportRow), pictures: each one's picture."""
+    """rows: the report's rows (ReportRow), pictures: each one's picture.
+    Each label carries the whole reason, wrapped to the tile's width."""
     count = len(rows)
     columns = min(COLUMNS, count)
     lines = (count + columns - 1) // columns
+    bold, small = ImageFont.truetype(BOLD, 14), ImageFont.truetype(FONT, 11)
+    measure = ImageDraw.Draw(Image.new("RGB", (1, 1)))
+    reasons = [wrap(measure, row.reason, small, TILE[0]) for row in rows]
+    label = LABEL_HEIGHT + REASON_LINE * (max(len(r) for r in reasons) - 1)
     width = columns * (TILE[0] + GAP) + GAP
-    height = lines * (TILE[1] + LABEL_HEIGHT + GAP) + GAP
+    height = lines * (TILE[1] + label + GAP) + GAP
     sheet = Image.new("RGB", (width, height), BACKGROUND)
     draw = ImageDraw.Draw(sheet)
-    bold, small = ImageFont.truetype(BOLD, 14), ImageFont.truetype(FONT, 11)
-    for index, (row, image) in enumerate(zip(rows, pictures)):
+    for index, (row, image, reason) in enumerate(zip(rows, pictures, reasons)):
         left = GAP + (index % columns) * (TILE[0] + GAP)
-        top = GAP + (index // columns) * (TILE[1] + LABEL_HEIGHT + GAP)
+        top = GAP + (index // columns) * (TILE[1] + label + GAP)
         thumb = image.copy()
         thumb.thumbnail(TILE, Image.LANCZOS)
         sheet.paste(thumb, (left + (TILE[0] - thumb.width) // 2, top + (TILE[1] - thumb.height) // 2))
@@ -56,17 +60,32 @@ def make_sheet(rows, pictures, path):
         draw.rectangle((left, top + TILE[1], left + TILE[0] - 1, top + TILE[1] + 3), fill=colour)
         draw.text((left, top + TILE[1] + 6), f"{row.shown_name}: {verdict_word(row)}",
                   fill=colour, font=bold)
-        draw.text((left, top + TILE[1] + 24), shorten(draw, row.reason, small, TILE[0]),
-                  fill=(220, 220, 220), font=small)
+        for number, line in enumerate(reason):
+            draw.text((left, top + TILE[1] + 24 + number * REASON_LINE), line,
+                      fill=(220, 220, 220), font=small)
     sheet.save(path)
 
 
-def shorten(draw, text, font, width):
-    if draw.textlength(text, font=font) <= width:
-        return text
-    while text and draw.textlength(text + "...", font=font) > width:
-        text = text[:-1]
-    return text + "..."
+def wrap(draw, text, font, width):
+    """The text in lines no wider than width, broken between words (a word
+    wider than the line, between characters)."""
+    lines, line = [], ""
+    for word in text.split(" "):
+        candidate = f"{line} {word}" if line else word
+        if draw.textlength(candidate, font=font) <= width:
+            line = candidate
+            continue
+        if line:
+            lines.append(line)
+        line = word
+        while draw.textlength(line, font=font) > width:
+            cut = len(line)
+            while cut > 1 and draw.textlength(line[:cut], font=font) > width:
+                cut -= 1
+            lines.append(line[:cut])
+            line = line[cut:]
+    lines.append(line)
+    return lines
 
 
 def verdict_word(row):
@@ -75,8 +94,8 @@ def verdict_word(row):
 
 def report(rows):
     """The report's text of its rows (ReportRow)."""
-    header = ("Version", "Tree", "What appeared", "SETUP.EXE", "Verdict")
-    table = [header] + [(row.shown_name, row.tree, row.appeared, row.setup,
+    header = ("Version", "Language", "Tree", "What appeared", "SETUP.EXE", "Verdict")
+    table = [header] + [(row.shown_name, row.language, row.tree, row.appeared, row.setup,
                          f"{verdict_word(row)}: {row.reason}") for row in rows]
     widths = [max(len(cells[i]) for cells in table) for i in range(len(header) - 1)]
     lines = ["  ".join(cell.ljust(width) for cell, width in zip(cells[:-1], widths))

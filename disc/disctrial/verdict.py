@@ -11,6 +11,8 @@ from dataclasses import dataclass
 
 import pefile
 
+from disctrial.texts import ENGLISH, code_name, texts_seen
+
 
 @dataclass(frozen=True)
 class WindowsVersion:
@@ -52,8 +54,8 @@ VERSIONS = [
 SYSTEMS_ENTRY = b"SupportedSystems"
 # The version on which a second copy is started beside the first.
 SECOND_COPY_VERSION = "winxp"
-UNSUPPORTED_TEXT = "Unsupported Operating System"
-ONE_INSTANCE_TEXT = "Only one instance of this program allowed!"
+UNSUPPORTED_TEXT = ENGLISH.unsupported
+ONE_INSTANCE_TEXT = ENGLISH.second_instance
 SETUP_NAME = "SETUP.EXE"
 
 
@@ -69,12 +71,15 @@ class Outcome:
     shot: bytes | None      # the picture it took (BMP), which may be missing
     bound: float | None     # the session's bound in seconds, when it did not finish in it
     systems: frozenset | None = None    # the launcher's list; None: it has none
+    tables: dict | None = None          # the launcher's string tables, by language
+    code: str | None = None             # the language whose locale the session ran in
 
 
 @dataclass(frozen=True)
 class ReportRow:
     """One version's line of the report and tile of the sheet."""
     shown_name: str
+    language: str           # the language the launcher spoke in the session
     tree: str
     appeared: str           # what the program showed
     setup: str              # what Start Install started
@@ -151,10 +156,17 @@ def setup_column(facts, drive):
     return "not started" if started is None else f"started {started}"
 
 
+def launcher_texts(outcome):
+    """The texts the launcher showed in the outcome's session: its own, in
+    the language it took there."""
+    return texts_seen(outcome.tables or {}, outcome.facts)
+
+
 def verdict(outcome, drive):
     """(as promised, reason)."""
     facts = outcome.facts
     appeared = facts.get("appeared", "timeout")
+    texts = launcher_texts(outcome)
     if outcome.problems:
         return False, outcome.problems[0]
     if outcome.bound is not None:
@@ -164,26 +176,33 @@ def verdict(outcome, drive):
             return True, "started and showed something"
         return False, "showed " + what_appeared(facts)
     if not accepts(outcome.version, outcome.systems):
-        if appeared == "box" and facts.get("text") == UNSUPPORTED_TEXT:
+        if appeared == "box" and facts.get("text") == texts.unsupported:
             return True, "refused, as it should"
-        return False, f"should refuse with \"{UNSUPPORTED_TEXT}\" but showed " + what_appeared(facts)
+        return False, f"should refuse with \"{texts.unsupported}\" but showed " + \
+            what_appeared(facts)
     if appeared != "window":
         return False, "should show its window but showed " + what_appeared(facts)
     if not setup_started(facts, drive):
         started = started_by_start_install(facts)
         return False, ("Start Install started nothing" if started is None else
                        f"Start Install started {started}, not the disc's {SETUP_NAME}")
-    if outcome.version.wine_name == SECOND_COPY_VERSION and \
-            facts.get("second_text") != ONE_INSTANCE_TEXT:
-        return False, (f"a second copy should be refused with \"{ONE_INSTANCE_TEXT}\" but showed "
-                       f"\"{facts.get('second_text', facts.get('second_caption', 'nothing'))}\"")
-    return True, "window shown, the disc's SETUP.EXE started" + what_started_in_turn(facts)
+    reason = "window shown, the disc's SETUP.EXE started" + what_started_in_turn(facts)
+    if "second_caption" in facts:
+        if facts.get("second_text") != texts.second_instance:
+            return False, (f"a second copy should be refused with \"{texts.second_instance}\" "
+                           f"but showed \"{facts.get('second_text') or facts['second_caption'] or 'nothing'}\"")
+        reason += "; a second copy was refused"
+    return True, reason
 
 
 def judge(outcome, drive):
-    """The version's report row: what appeared, what Start Install started,
-    and the verdict."""
+    """The version's report row: the language the launcher spoke, what
+    appeared, what Start Install started, and the verdict."""
     as_promised, reason = verdict(outcome, drive)
-    return ReportRow(outcome.version.shown_name, outcome.tree,
+    language = launcher_texts(outcome).language if outcome.ours and outcome.started else "-"
+    name = outcome.version.shown_name
+    if outcome.code:
+        name += f" ({code_name(outcome.code)} locale)"
+    return ReportRow(name, language, outcome.tree,
                      what_appeared(outcome.facts) if outcome.started else "not started",
                      setup_column(outcome.facts, drive), as_promised, reason)

@@ -11,8 +11,10 @@ in build/disc."""
 import os
 import random
 import shutil
+import signal
 import subprocess
 import tempfile
+import time
 import unittest
 
 import pycdlib
@@ -252,6 +254,58 @@ class MakeDisc(unittest.TestCase):
         self.assertIn("label HERON_4_2_17;", result.stdout)
 
 
+def children_of(pid):
+    """The processes whose parent is pid (gone when the command ended its
+    steps), read from /proc."""
+    found = []
+    for entry in os.listdir("/proc"):
+        try:
+            with open(f"/proc/{entry}/stat") as stat:
+                fields = stat.read().rsplit(")", 1)[1].split()
+        except (OSError, IndexError):
+            continue
+        if fields[1] == str(pid):
+            found.append(int(entry))
+    return found
+
+
+def wait_for_step(process, step, output_folder, limit=600):
+    """Waits until the command is in the step: building its launcher (it
+    said so), writing the image (xorriso runs on the image's partial
+    file), or verifying it (the partial file is there and xorriso has
+    ended). The steps of the command run in sessions of their own: they
+    are found by their process group's members' command lines."""
+    deadline = time.monotonic() + limit
+    if step == "build":
+        line = process.stdout.readline()
+        while line and "building the launcher" not in line:
+            line = process.stdout.readline()
+        return bool(line)
+    while time.monotonic() < deadline:
+        partial = [name for name in os.listdir(output_folder) if name.endswith(".partial")]
+        writing = any("xorriso" in command_line(pid) for pid in descendants(process.pid))
+        if partial and (writing if step == "write" else not writing and
+                        os.path.getsize(os.path.join(output_folder, partial[0])) > 0):
+            return True
+        time.sleep(0.02)
+    return False
+
+
+def command_line(pid):
+    try:
+        with open(f"/proc/{pid}/cmdline", "rb") as source:
+            return source.read().replace(b"\0", b" ").decode(errors="replace")
+    except OSError:
+        return ""
+
+
+def descendants(pid):
+    below = children_of(pid)
+    for child in list(below):
+        below += descendants(child)
+    return below
+
+
 class MakeDiscCommand(unittest.TestCase):
     """scripts/make-disc.sh itself, which builds the launcher of a brand."""
 
@@ -267,7 +321,8 @@ class MakeDiscCommand(unittest.TestCase):
     def test_every_text_refusal_is_one_whole_line(self):
         long_word = "W" * 31
         cases = [
-            ("--version", "4.2", "the version is three dot-separated decimal numbers, as 2.31.005"),
+            ("--version", "4.2", "the version is three dot-separated decimal numbers, as 2.31.005; "
+             "4.2 is written 4.2.0"),
             ("--version", "2.31.0.5", "the version is three dot-separated decimal numbers, as 2.31.005"),
             ("--version", "1.65536.0", "each number of the version is at most 65535"),
             ("--product", "100%", "the product word holds no percent sign: the title is a format text"),
@@ -286,10 +341,98 @@ class MakeDiscCommand(unittest.TestCase):
         ]
         for option, value, rule in cases:
             with self.subTest(option=option, value=value):
-                result = self.command(option, value, "--output", os.path.join(self.output, "a.iso"))
+                # A product of its own names its company and copyright.
+                owner = ["--company", "", "--copyright", ""] if option == "--product" else []
+                result = self.command(option, value, *owner,
+                                      "--output", os.path.join(self.output, "a.iso"))
                 self.assertEqual(result.returncode, 1, result.stderr)
                 self.assertEqual(result.stderr, f"{option}: refused: {rule}: {value!r}\n")
+                self.assertNotIn(BUILDING, result.stdout)
                 self.assertEqual(os.listdir(self.output), [])
+
+    def test_a_wrong_command_line_is_one_line_and_exit_code_2(self):
+        # (arguments, what the one line says)
+        cases = [
+            (["--previews", "--try"], "make-disc: --previews needs a value"),
+            (["--product", "--version", "1.4.2"], "make-disc: --product needs a value"),
+            (["--output"], "make-disc: --output needs a value"),
+            (["--product", "Atlas", "--copyright", ""], "make-disc: --product needs --company too"),
+            (["--product", "Atlas", "--company", "Atlas Ltd."],
+             "make-disc: --product needs --copyright too"),
+            (["--frobnicate", "x"], "make-disc: no such option: --frobnicate"),
+            (["stray"], "make-disc: not an option: stray"),
+        ]
+        for arguments, line in cases:
+            with self.subTest(arguments):
+                result = self.command(*arguments)
+                self.assertEqual(result.returncode, 2, result.stderr)
+                self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
+                self.assertTrue(result.stderr.startswith(line), result.stderr)
+                self.assertFalse(os.path.exists(os.path.join(PROJECT, "--try")))
+
+    def test_signals_end_it_at_once_with_one_line_and_nothing_written(self):
+        # A tree large enough that writing and verifying its image take a
+        # moment: 600 MB of zeros, which xorriso writes out in full.
+        installer = os.path.join(self.work, "installer")
+        os.makedirs(installer)
+        shutil.copy(os.environ["TARNELL_SETUP"], os.path.join(installer, "Setup.exe"))
+        with open(os.path.join(installer, "DATA.CAB"), "wb") as data:
+            data.write(bytes(600 << 20))
+        output = os.path.join(self.output, "disc.iso")
+        # (the step it is in, the signal, sent to the command's whole group)
+        cases = [("build", signal.SIGINT, True), ("build", signal.SIGTERM, False),
+                 ("write", signal.SIGINT, False), ("verify", signal.SIGTERM, True)]
+        for number, (step, sent, group) in enumerate(cases):
+            with self.subTest(step=step, signal=sent.name, group=group):
+                # A version of its own makes the build start anew.
+                command = [MAKE_DISC, "--version", f"2.31.{900 + number}", "--installer", installer,
+                           "--output", output]
+                process = subprocess.Popen(command, stdout=subprocess.PIPE,
+                                           stderr=subprocess.PIPE, text=True,
+                                           start_new_session=True)
+                self.assertTrue(wait_for_step(process, step, self.output), step)
+                (os.killpg if group else os.kill)(process.pid, sent)
+                try:
+                    _, errors = process.communicate(timeout=20)
+                except subprocess.TimeoutExpired:
+                    os.killpg(process.pid, signal.SIGKILL)
+                    process.communicate()
+                    self.fail(f"still running 20 s after {sent.name}")
+                code = 130 if sent == signal.SIGINT else 143
+                self.assertEqual(process.returncode, code, errors)
+                self.assertEqual(errors.splitlines()[-1:], ["make-disc: interrupted; nothing written"],
+                                 errors)
+                self.assertNotIn("Traceback", errors)
+                self.assertEqual(os.listdir(self.output), [])
+                self.assertEqual(children_of(process.pid), [])
+
+    def test_the_default_label_fits_what_windows_shows_and_every_warning_counts(self):
+        cases = [
+            # (the AUTORUN.INF label, --label, the label, warnings)
+            ("H\xe9ron Atlas 1.4.2", None, "HERON_ATLAS", 0),
+            ("KELMORA 2.31.005", None, "KELMORA_2_31_005", 0),
+            ("KELMORA 2.31.005", "A long label of twenty", "A_LONG_LABEL_OF_TWENTY", 2),
+        ]
+        for autorun_label, label, expected, warnings in cases:
+            with self.subTest(expected):
+                autorun = os.path.join(self.work, "AUTORUN.INF")
+                with open(autorun, "wb") as out:
+                    out.write(b"[autorun]\r\nopen=TARNELL.EXE\r\nlabel=" +
+                              autorun_label.encode("latin-1") + b"\r\n")
+                installer = os.path.join(self.work, "labels")
+                shutil.rmtree(installer, ignore_errors=True)
+                os.makedirs(installer)
+                shutil.copy(os.environ["TARNELL_SETUP"], os.path.join(installer, "Setup.exe"))
+                # A name NT 3.51 sees shortened: a second warning.
+                if warnings:
+                    open(os.path.join(installer, "long name.txt"), "w").close()
+                result = subprocess.run(
+                    ["/usr/bin/python3", MAKE_IMAGE, "make", *(["--label", label] if label else []),
+                     os.environ["TARNELL_LAUNCHER"], autorun, installer,
+                     os.path.join(self.output, "label.iso")], capture_output=True, text=True)
+                self.assertEqual(result.returncode, 0, result.stderr)
+                self.assertIn(f"label {expected}; {warnings} warning", result.stdout)
+                self.assertEqual(result.stdout.count("warning: "), warnings)
 
     def test_arguments_are_checked_before_anything_is_built(self):
         installer = os.path.join(self.work, "installer")
@@ -319,6 +462,7 @@ class MakeDiscCommand(unittest.TestCase):
         example = os.path.join(PROJECT, "brand", "example")
         previews = os.path.join(self.work, "previews")
         result = self.command("--product", "Héron", "--version", "4.2.17", "--systems", "98,xp,7,10",
+                              "--company", "Héron Cartography Ltd.", "--copyright", "",
                               "--splash", os.path.join(example, "heron-splash.jpg"),
                               "--icon", os.path.join(example, "heron-icon.png"),
                               "--previews", previews)
@@ -327,9 +471,14 @@ class MakeDiscCommand(unittest.TestCase):
         self.assertIn("--icon: ", result.stdout)
         self.assertIn("label HERON_4_2_17;", result.stdout)
         self.assertIn(os.path.join(PROJECT, "build", "disc", "heron.iso"), result.stdout)
-        # The launcher carries its list in its version block.
+        # The launcher carries its list in its version block, the company
+        # given, and no copyright line, which was given empty.
         with open(os.path.join(PROJECT, "build", "disc", "disc", "TARNELL.EXE"), "rb") as launcher:
-            self.assertIn("98,xp,7,10".encode("utf-16-le"), launcher.read())
+            program = launcher.read()
+        self.assertIn("98,xp,7,10".encode("utf-16-le"), program)
+        self.assertIn("Héron Cartography Ltd.".encode("utf-16-le"), program)
+        self.assertNotIn("LegalCopyright".encode("utf-16-le"), program)
+        self.assertNotIn("Kelmora".encode("utf-16-le"), program)
         self.assertEqual(sorted(os.listdir(previews)),
                          ["icon.png", "splash-after-colour-change.png", "splash.png"])
 

@@ -12,7 +12,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 PROJECT = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, os.path.join(PROJECT, "disc"))
 sys.path.insert(0, PROJECT)
-from disctrial.verdict import Outcome, WindowsVersion, launcher_systems, verdict  # noqa: E402
+from disctrial.verdict import VERSIONS, Outcome, launcher_systems, verdict  # noqa: E402
 
 DRIVE = "R"
 # On XP a second copy is started beside the first, and refused.
@@ -35,19 +35,20 @@ class Verdicts(unittest.TestCase):
         listed = launcher_systems(program("TARNELL_SYSTEMS_LAUNCHER"))
         self.assertEqual(listed, {"98", "xp", "7", "10"})
         self.assertIsNone(launcher_systems(program("TARNELL_LAUNCHER")))
-        # Wine's version, whether a launcher without a list accepts it,
-        # whether the listed one does. Wine 8.0's win2008r2 presents
-        # Windows 7, its win7 Server 2008 R2.
+        # The trial's version, whether a launcher without a list accepts
+        # it, whether the listed one does.
         cases = [("win95", True, False), ("win98", True, True), ("nt351", True, False),
                  ("winxp", True, True), ("win31", True, False), ("win2003", False, False),
-                 ("win2008r2", False, True), ("win7", False, False), ("win8", False, False),
+                 ("win7", False, True), ("win2008r2", False, False), ("win8", False, False),
                  ("win81", False, False), ("win10", False, True)]
+        by_name = {version.wine_name: version for version in VERSIONS}
         for wine_name, by_default, by_list in cases:
-            version = WindowsVersion(wine_name, wine_name, True, by_default)
+            version = by_name[wine_name]
             for systems, accepted in ((None, by_default), (listed, by_list)):
                 with self.subTest(version=wine_name, listed=systems is not None):
                     for facts, promised in ((WINDOW, accepted), (REFUSED, not accepted)):
-                        outcome = Outcome(version, "Joliet", True, (), True, facts, None, systems)
+                        outcome = Outcome(version, "Joliet", True, (), True, facts, None, None,
+                                          systems)
                         self.assertEqual(verdict(outcome, DRIVE)[0], promised, facts["appeared"])
 
 
