@@ -180,13 +180,20 @@ TEST(LauncherColours, ColourChangeReloadsThePictureWithTheFirstPixelReplaced)
     EXPECT_EQ(ScreenPixel(run.window, PANEL_X, PANEL_Y), face);
     EXPECT_NE(ScreenPixel(run.window, CORNER_X, CORNER_Y), window);
 
-    /* A second change reloads again and the launcher carries on. */
+    /* A second change reloads again and the launcher carries on. The
+     * picture control then holds another bitmap (the new one is made
+     * before the old one goes), and the handler has drawn it; what it
+     * drew shows once the window has settled. */
+    LauncherControls controls = FindControls(run.window);
+    auto picture = [&] { return SendMessageA(controls.picture, STM_GETIMAGE, IMAGE_BITMAP, 0); };
+    LRESULT first = picture();
+    ASSERT_NE(first, 0);
     PostMessageA(run.window, WM_SYSCOLORCHANGE, 0, 0);
-    Sleep(300);
+    EXPECT_TRUE(WaitUntil([&] { return picture() != first; })) << "no reload";
+    EXPECT_TRUE(SettleWindow(run.process.info.hProcess, run.window, TestTimeout()));
     EXPECT_EQ(ScreenPixel(run.window, CORNER_X, CORNER_Y), face);
 
     /* The buttons are still drawn over the new picture. */
-    LauncherControls controls = FindControls(run.window);
     Picture button = CaptureWindow(controls.dont);
     ASSERT_GT(button.pixels.size(), 0u);
     EXPECT_NE(button.Count(face), button.pixels.size());
