@@ -133,12 +133,14 @@ TEST_F(LauncherWindow, MinimisesAndRestoresButKeepsItsSize_Native)
 
     PostMessageA(run.window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
     EXPECT_TRUE(WaitUntil([&] { return IsIconic(run.window) != 0; }));
+    /* The style changes before the window has moved back: the wait is
+     * for both. */
     PostMessageA(run.window, WM_SYSCOMMAND, SC_RESTORE, 0);
-    EXPECT_TRUE(WaitUntil([&] { return !IsIconic(run.window); }));
-
-    RECT after;
-    GetWindowRect(run.window, &after);
-    EXPECT_TRUE(EqualRect(&before, &after));
+    RECT after = {};
+    EXPECT_TRUE(WaitUntil([&] {
+        GetWindowRect(run.window, &after);
+        return !IsIconic(run.window) && EqualRect(&before, &after);
+    })) << after.left << "," << after.top << "," << after.right << "," << after.bottom;
 
     /* The close box sends SC_CLOSE. */
     PostMessageA(run.window, WM_SYSCOMMAND, SC_CLOSE, 0);
