@@ -3,44 +3,60 @@
 # beside a reference measured in the same run: the checksums against
 # Boost's CRC (both builds), the log viewer on 1 and 2 GiB logs against a
 # 64 KB one (both builds), the disc image command on a 600 MB installer
-# against plain copies of the same tree, and the disc trial on eleven
-# Windows versions against eleven bare Wine sessions. The test command
-# runs none of them.
+# against xorriso writing the same image alone, and the disc trial on
+# seventeen Windows versions against as many bare Wine sessions. The test
+# command runs none of them. A step that fails ends the command with one
+# line that names it.
 set -eu
 cd "$(dirname "$0")/.."
 root=$PWD
-
-./scripts/setup.sh
-for preset in wine64 default; do
-    cmake --preset "$preset" >/dev/null
-    cmake --build --preset "$preset" --target benchmarks disc trial_driver
-done
-
 wine_layer=$root/wine
-. "$wine_layer/wine-env.sh"
-prefix=$root/build/bench-prefix
-# A wineserver started earlier for another display would keep it.
-WINEPREFIX="$prefix" "$WINESERVER" -k 2>/dev/null || true
+# The checkout's template prefix, which the tests share too; the
+# benchmarks run in a session cloned from it.
+template=$root/build/wine-template
+work=$root/build/bench-work
 
-exec xvfb-run -a -s "-screen 0 1024x768x24" sh -c '
-    set -e
-    root=$1 prefix=$2
-    TARNELL_WINEPREFIX=$prefix sh wine/prefix-setup.sh >/dev/null
+step() {
+    what=$1
+    shift
+    "$@" || {
+        status=$?
+        echo "bench: failed: $what (exit code $status)" >&2
+        exit 1
+    }
+}
+
+# Inside the session (the command starts itself again there).
+if [ "${1:-}" = --in-session ]; then
     for build in wine64 default; do
         case $build in
             wine64) wine=$WINE64 ;;
             *) wine=$WINE32 ;;
         esac
         echo "Benchmarks, $build build:"
-        WINEPREFIX=$prefix "$wine" build/$build/bench/checksum_bench.exe
-        /usr/bin/python3 bench/bench_logview.py "$wine" build/$build/bench/logview_probe.exe \
-            "$prefix" "$root/build/bench-work/logview-$build"
+        step "the checksum benchmark ($build build)" "$wine" "build/$build/bench/checksum_bench.exe"
+        step "the log viewer benchmark ($build build)" /usr/bin/python3 bench/bench_logview.py \
+            "$wine" "build/$build/bench/logview_probe.exe" "$TARNELL_WINEPREFIX" "$work/logview-$build"
     done
     echo "Benchmark, the disc image command:"
     disc=build/default/disc
-    /usr/bin/python3 bench/bench_make_disc.py "$disc/TARNELL.EXE" "$disc/AUTORUN.INF" \
-        "$disc/SETUP.EXE" "$root/build/bench-work/disc"
+    step "the disc image benchmark" /usr/bin/python3 bench/bench_make_disc.py \
+        "$disc/TARNELL.EXE" "$disc/AUTORUN.INF" "$disc/SETUP.EXE" "$work/disc"
     echo "Benchmark, the disc trial (its driver 64-bit, as try-disc.sh builds it):"
-    /usr/bin/python3 bench/bench_try_disc.py build/default/disc build/wine64/disc \
-        build/wine64/tools/trial_driver.exe "$root/build/bench-work/try"' \
-    sh "$root" "$prefix"
+    step "the disc trial benchmark" /usr/bin/python3 bench/bench_try_disc.py \
+        "$disc" build/wine64/disc build/wine64/tools/trial_driver.exe "$work/try"
+    exit 0
+fi
+
+step "setting up the machine" ./scripts/setup.sh
+for preset in wine64 default; do
+    step "configuring the $preset build" cmake --preset "$preset" >/dev/null
+    step "building the $preset build" cmake --build --preset "$preset" --target benchmarks disc trial_driver
+done
+# Made when missing and set up as the tests' fixture does, one user at a
+# time.
+step "setting up the Wine prefix" env TARNELL_WINEPREFIX="$template" flock "$template.lock" \
+    sh "$wine_layer/session.sh" --folder "$work" -- sh "$wine_layer/prefix-setup.sh" >/dev/null
+# Each step inside says for itself when it fails.
+exec sh "$wine_layer/session.sh" --template "$template" --folder "$work" \
+    -- sh "$root/scripts/bench.sh" --in-session

@@ -22,8 +22,11 @@ fi
 config() { sh "$wine_layer/wine-config.sh" "$@"; }
 config set 'HKCU\Software\Wine' Version winxp
 # No window manager runs under Xvfb: Wine draws the window frames itself,
-# so that clicks on captions and close boxes reach the windows.
+# so that clicks on captions and close boxes reach the windows, and
+# manages no window through one: it would otherwise wait two seconds for
+# the missing manager each time a window is hidden or a dialog closes.
 config set 'HKCU\Software\Wine\X11 Driver' Decorated N
+config set 'HKCU\Software\Wine\X11 Driver' Managed N
 
 # A program that crashes must end at once. Wine otherwise starts winedbg,
 # whose crash dialog waits for a person; an empty debugger command cannot

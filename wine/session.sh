@@ -34,7 +34,9 @@ while [ $# -gt 0 ]; do
 done
 [ $# -ge 1 ] || { echo "usage: session.sh [--template PREFIX] [--screen WxHxD] [--folder DIR] -- COMMAND..." >&2; exit 2; }
 
-session=$(mktemp -d "$folder/wine-session.XXXXXX")
+mkdir -p "$folder"
+# Absolute: Wine refuses a relative prefix.
+session=$(cd "$(mktemp -d "$folder/wine-session.XXXXXX")" && pwd)
 xvfb_pid=
 display_file=$session/display
 

@@ -57,28 +57,45 @@ def graft_list(files, folders, empty):
     return "\n".join(grafts) + "\n"
 
 
+def write_path_list(work, files, folders):
+    """Writes xorriso's path list, and the empty folder it grafts, into
+    the work folder; the list's path."""
+    empty = os.path.join(work, "empty")
+    os.mkdir(empty)
+    listing = os.path.join(work, "grafts")
+    # Names travel to xorriso as the bytes the file system holds.
+    with open(listing, "w", errors="surrogateescape") as out:
+        out.write(graft_list(files, folders, empty))
+    return listing
+
+
 def write_image(image, label, epoch, files, folders):
     """Runs xorriso on the disc's files and folders (disc paths from /);
     every date is the epoch, in UTC."""
-    date = time.strftime("%Y%m%d%H%M%S00", time.gmtime(epoch))
     with tempfile.TemporaryDirectory(prefix="make-disc-") as work:
-        empty = os.path.join(work, "empty")
-        os.mkdir(empty)
-        listing = os.path.join(work, "grafts")
-        # Names travel to xorriso as the bytes the file system holds.
-        with open(listing, "w", errors="surrogateescape") as out:
-            out.write(graft_list(files, folders, empty))
-        run_xorriso(image, label, date, epoch, listing)
+        run_xorriso(image, label, epoch, write_path_list(work, files, folders))
 
 
-def run_xorriso(image, label, date, epoch, listing):
+def xorriso_environment(epoch):
+    """xorriso's environment: its own dates the epoch too, in UTC."""
+    return dict(os.environ, SOURCE_DATE_EPOCH=str(epoch), TZ="UTC")
+
+
+def xorriso_command(image, label, epoch, listing):
+    """xorriso's command line for the image from a path list, every date
+    the epoch."""
+    date = time.strftime("%Y%m%d%H%M%S00", time.gmtime(epoch))
+    # No periodic sync of the output: it is read back at once in any case.
+    return ["xorriso", "-stdio_sync", "off", "-as", "mkisofs",
+            "-iso-level", "1", "-J", "-r", "-f", "-V", label, "--set_all_file_dates", date,
+            "-graft-points", "-path-list", listing, "-o", image]
+
+
+def run_xorriso(image, label, epoch, listing):
     """xorriso on a path list, its progress shown; a refusal with its first
     complaint when it fails."""
-    environment = dict(os.environ, SOURCE_DATE_EPOCH=str(epoch), TZ="UTC")
-    # No periodic sync of the output: it is read back at once in any case.
-    command = ["xorriso", "-stdio_sync", "off", "-as", "mkisofs",
-               "-iso-level", "1", "-J", "-r", "-f", "-V", label, "--set_all_file_dates", date,
-               "-graft-points", "-path-list", listing, "-o", image]
+    environment = xorriso_environment(epoch)
+    command = xorriso_command(image, label, epoch, listing)
     progress = Progress("make-disc: writing the image")
     said = []
     try:

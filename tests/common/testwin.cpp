@@ -177,10 +177,17 @@ static ChildProcess Start(const std::string &commandLine, const std::string &fol
     command.push_back('\0');
     if (!environment.empty())
         block = BuildEnvironment(environment);
-    child.started = CreateProcessA(NULL, command.data(), NULL, NULL, TRUE, 0,
+    /* In its job before it runs a single instruction. */
+    child.started = CreateProcessA(NULL, command.data(), NULL, NULL, TRUE, CREATE_SUSPENDED,
                                    environment.empty() ? NULL : (void *)block.data(),
                                    folder.empty() ? NULL : folder.c_str(),
                                    startup, &child.info) != 0;
+    if (!child.started)
+        return child;
+    child.job = CreateJobObjectA(NULL, NULL);
+    if (child.job)
+        AssignProcessToJobObject(child.job, child.info.hProcess);
+    ResumeThread(child.info.hThread);
     return child;
 }
 
@@ -191,6 +198,17 @@ ChildProcess StartProgram(const std::string &commandLine, const std::string &fol
 
     startup.cb = sizeof(startup);
     return Start(commandLine, folder, environment, &startup);
+}
+
+DWORD ProcessesStarted(const ChildProcess &child)
+{
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting = {};
+
+    if (!child.started || !child.job ||
+        !QueryInformationJobObject(child.job, JobObjectBasicAccountingInformation, &accounting,
+                                   sizeof(accounting), NULL))
+        return 0;
+    return accounting.TotalProcesses;
 }
 
 DWORD WaitForExit(ChildProcess &child, DWORD timeout)
@@ -215,6 +233,9 @@ void EndProgram(ChildProcess &child)
     }
     CloseHandle(child.info.hThread);
     CloseHandle(child.info.hProcess);
+    if (child.job)
+        CloseHandle(child.job);
+    child.job = NULL;
     child.started = false;
 }
 

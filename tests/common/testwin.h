@@ -30,6 +30,8 @@ struct ChildProcess
 {
     PROCESS_INFORMATION info;
     bool started;
+    /* A job of the program's own, which every process it starts joins. */
+    HANDLE job;
 };
 
 /* Folder of the running test program, with a trailing backslash. */
@@ -47,6 +49,10 @@ std::string LowerCase(std::string text);
  * this process's own environment (empty: inherit). */
 ChildProcess StartProgram(const std::string &commandLine, const std::string &folder = "",
                           const std::vector<std::string> &environment = {});
+/* How many processes have run in the program's job, the program
+ * included, however briefly each ran: once the program has ended, 1 says
+ * that it started nothing. */
+DWORD ProcessesStarted(const ChildProcess &child);
 /* Waits for the process to end; returns its exit code, or STILL_ACTIVE
  * after the timeout. */
 DWORD WaitForExit(ChildProcess &child, DWORD timeout = TestTimeout());

@@ -133,12 +133,14 @@ TEST_F(LauncherWindow, MinimisesAndRestoresButKeepsItsSize_Native)
 
     PostMessageA(run.window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
     EXPECT_TRUE(WaitUntil([&] { return IsIconic(run.window) != 0; }));
+    /* The style changes before the window has moved back: the wait is
+     * for both. */
     PostMessageA(run.window, WM_SYSCOMMAND, SC_RESTORE, 0);
-    EXPECT_TRUE(WaitUntil([&] { return !IsIconic(run.window); }));
-
-    RECT after;
-    GetWindowRect(run.window, &after);
-    EXPECT_TRUE(EqualRect(&before, &after));
+    RECT after = {};
+    EXPECT_TRUE(WaitUntil([&] {
+        GetWindowRect(run.window, &after);
+        return !IsIconic(run.window) && EqualRect(&before, &after);
+    })) << after.left << "," << after.top << "," << after.right << "," << after.bottom;
 
     /* The close box sends SC_CLOSE. */
     PostMessageA(run.window, WM_SYSCOMMAND, SC_CLOSE, 0);
@@ -180,13 +182,20 @@ TEST(LauncherColours, ColourChangeReloadsThePictureWithTheFirstPixelReplaced)
     EXPECT_EQ(ScreenPixel(run.window, PANEL_X, PANEL_Y), face);
     EXPECT_NE(ScreenPixel(run.window, CORNER_X, CORNER_Y), window);
 
-    /* A second change reloads again and the launcher carries on. */
+    /* A second change reloads again and the launcher carries on. The
+     * picture control then holds another bitmap (the new one is made
+     * before the old one goes), and the handler has drawn it; what it
+     * drew shows once the window has settled. */
+    LauncherControls controls = FindControls(run.window);
+    auto picture = [&] { return SendMessageA(controls.picture, STM_GETIMAGE, IMAGE_BITMAP, 0); };
+    LRESULT first = picture();
+    ASSERT_NE(first, 0);
     PostMessageA(run.window, WM_SYSCOLORCHANGE, 0, 0);
-    Sleep(300);
+    EXPECT_TRUE(WaitUntil([&] { return picture() != first; })) << "no reload";
+    EXPECT_TRUE(SettleWindow(run.process.info.hProcess, run.window, TestTimeout()));
     EXPECT_EQ(ScreenPixel(run.window, CORNER_X, CORNER_Y), face);
 
     /* The buttons are still drawn over the new picture. */
-    LauncherControls controls = FindControls(run.window);
     Picture button = CaptureWindow(controls.dont);
     ASSERT_GT(button.pixels.size(), 0u);
     EXPECT_NE(button.Count(face), button.pixels.size());

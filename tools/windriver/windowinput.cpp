@@ -2,9 +2,10 @@
  * foreground window; see windriver.h. */
 #include "tools/windriver/windriver.h"
 
-/* Wine moves the X pointer after the move; a press sent at once can
- * still land where the pointer was. */
-#define POINTER_MOVE_MS 100
+/* Wine moves the X pointer after the move; a press sent before it got
+ * there can still land where the pointer was. A move that has not shown
+ * by then is not coming. */
+#define POINTER_LIMIT_MS 2000
 /* Absolute mouse positions run from 0 to this across the primary screen. */
 #define ABSOLUTE_SPAN 65535
 
@@ -87,11 +88,15 @@ void ClickAt(HWND window, POINT screen, int clicks)
     BringToForeground(window);
     INPUT move = MouseInput(MOUSEEVENTF_MOVE, screen);
     SendInput(1, &move, sizeof(INPUT));
-    Sleep(POINTER_MOVE_MS);
+    WaitUntil([&] {
+        POINT at;
+        return GetCursorPos(&at) && at.x == screen.x && at.y == screen.y;
+    }, POINTER_LIMIT_MS);
+    /* Each press and release carries the point too. */
     for (int i = 0; i < clicks; i++)
     {
-        inputs.push_back(MouseInput(MOUSEEVENTF_LEFTDOWN, screen));
-        inputs.push_back(MouseInput(MOUSEEVENTF_LEFTUP, screen));
+        inputs.push_back(MouseInput(MOUSEEVENTF_MOVE | MOUSEEVENTF_LEFTDOWN, screen));
+        inputs.push_back(MouseInput(MOUSEEVENTF_MOVE | MOUSEEVENTF_LEFTUP, screen));
     }
     SendInput((UINT)inputs.size(), inputs.data(), sizeof(INPUT));
 }
