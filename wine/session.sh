@@ -93,8 +93,10 @@ done
 export DISPLAY=":$(cat "$display_file")"
 
 # In the background, so that an interrupt is taken at once: the traps end
-# the command with its session.
-"$@" &
+# the command with its session. A background command would ignore SIGINT
+# and SIGQUIT; it gets them as in the foreground, so it can be
+# interrupted on its own and clean up after itself.
+env --default-signal=INT,QUIT "$@" &
 command_pid=$!
 set +e
 wait "$command_pid"

@@ -175,6 +175,7 @@ class Trial(unittest.TestCase):
         output = self.output("interrupted")
         for sent in (signal.SIGINT, signal.SIGTERM):
             with self.subTest(sent.name):
+                shutil.rmtree(output, ignore_errors=True)
                 process = subprocess.Popen(
                     [PYTHON, TRY_DISC, "--driver", self.driver, "--prefix", self.prefix,
                      "--output", output, "--versions", "win98,winxp", image],
