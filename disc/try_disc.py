@@ -30,7 +30,8 @@ import hostlib  # noqa: E402
 from hostlib import Refusal  # noqa: E402
 from disctrial.image import Autorun, DiscImage  # noqa: E402
 from disctrial import sandbox  # noqa: E402
-from disctrial.session import DRIVE, SessionError, end_all, prepare_template, run_session  # noqa: E402
+from disctrial.session import (DRIVE, SessionError, end_all, prepare_template,  # noqa: E402
+                               remove_session, run_session)
 from disctrial.sheet import make_sheet, picture, report  # noqa: E402
 from disctrial.texts import code_name, language_code, locale_for, read_tables  # noqa: E402
 from disctrial.verdict import (SECOND_COPY_VERSION, VERSIONS, Outcome, accepts,  # noqa: E402
@@ -186,6 +187,21 @@ def staging_beside(output):
             shutil.rmtree(staging, ignore_errors=True)
 
 
+@contextlib.contextmanager
+def sessions_beside(template):
+    """A folder for the trees and the sessions beside the template (their
+    prefixes link its files, so on its file system). It goes whole even
+    when the trial was interrupted, with ended sessions' last programs
+    still writing in it."""
+    work = tempfile.mkdtemp(prefix=".sessions-", dir=os.path.dirname(os.path.abspath(template)))
+    try:
+        # The sessions' user reaches its folder and the trees through it.
+        os.chmod(work, 0o755)
+        yield work
+    finally:
+        remove_session(work)
+
+
 def publish(staging, output, outcomes, rows, pictures):
     """Writes each version's picture, the sheet and the report, and puts
     them in the output folder's place whole. Returns the report's text."""
@@ -210,10 +226,7 @@ def trial(image_path, output, versions, driver, template, sandboxed, language=No
     with staging_beside(output) as staging:
         # The sessions' prefixes link the template's files: beside it, on
         # its file system.
-        with tempfile.TemporaryDirectory(prefix=".sessions-",
-                                         dir=os.path.dirname(os.path.abspath(template))) as work:
-            # The sessions' user reaches its folder and the trees through it.
-            os.chmod(work, 0o755)
+        with sessions_beside(template) as work:
             trees = read_trees(disc, versions, work)
             code = None if language in (None, ALL_LANGUAGES) else language
             runs = language_runs([Run(version, code) for version in versions], trees, disc,

@@ -71,6 +71,8 @@ class BrandTexts(unittest.TestCase):
             ("--product=" + "W" * 31, "TARNELL_PRODUCT", "with version 2.31.005 the word takes at most 30"),
             ("--company=日本", "TARNELL_COMPANY", "not in it"),
             ("--copyright=Line\nbreak", "TARNELL_COPYRIGHT", "control character"),
+            # Another product keeps none of KELMORA's lines.
+            ("--product=Heron", "TARNELL_COMPANY", "does not carry KELMORA's company line"),
         ]
         for change, setting, rule in cases:
             with self.subTest(change):
@@ -82,9 +84,10 @@ class BrandTexts(unittest.TestCase):
 
     def test_texts_in_windows_1252_and_the_version_numbers(self):
         # 30 characters of word and 8 of version fill the title exactly.
-        self.assertEqual(self.brand("--product=" + "W" * 30).returncode, 0)
+        self.assertEqual(self.brand("--product=" + "W" * 30, "--company=W",
+                                    "--copyright=").returncode, 0)
         result = self.brand("--product=Héron \"Atlas\"", "--version=65535.0.017",
-                            "--copyright=© 2026 Héron")
+                            "--company=Héron", "--copyright=© 2026 Héron")
         self.assertEqual(result.returncode, 0, result.stderr)
         with open(os.path.join(self.work, "brand.h"), encoding="ascii") as header:
             text = header.read()
