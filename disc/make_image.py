@@ -20,11 +20,9 @@ Windows shows.
 disc command runs it before it builds the launcher.
 """
 import argparse
-import concurrent.futures
 import os
 import sys
 import tempfile
-import threading
 
 # The project's root, where hostlib is found.
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
@@ -34,7 +32,7 @@ from discimage.names import (AUTORUN_NAME, JOLIET_LABEL_LIMIT, LAUNCHER_NAME,  #
                              DiscFile, autorun_label, check_capacity, check_output, default_label,
                              dos_name_warnings, iso_tree_warnings, map_label, media_line,
                              scan_installer)
-from discimage.readback import source_crcs, verify_image  # noqa: E402
+from discimage.readback import verify_image  # noqa: E402
 from discimage.writer import image_epoch, write_image  # noqa: E402
 
 
@@ -102,17 +100,8 @@ def make(arguments):
                                        dir=os.path.dirname(output))
     os.close(handle)
     try:
-        # The sources' CRCs on the core xorriso leaves free.
-        stop = threading.Event()
-        with concurrent.futures.ThreadPoolExecutor(1) as pool:
-            crcs = pool.submit(source_crcs, files, stop)
-            try:
-                write_image(partial, label, epoch, files, folders)
-            except BaseException:
-                stop.set()
-                raise
-            known = crcs.result()
-        problems = verify_image(partial, label, files, folders, known)
+        write_image(partial, label, epoch, files, folders)
+        problems = verify_image(partial, label, files, folders)
         if problems:
             for problem in problems:
                 print(f"make-disc: mismatch: {problem}", file=sys.stderr)

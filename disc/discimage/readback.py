@@ -31,29 +31,9 @@ def read_image_tree(iso, **tree):
     return files, folders
 
 
-def source_crcs(files, stop):
-    """The CRC-32 of each file's source, by disc path; worked out while
-    xorriso writes (it takes one core), so that the read-back after it
-    only compares bytes. Gives up, with None, once stop is set."""
-    crcs = {}
-    for disc_file in files:
-        crc = 0
-        with open(disc_file.source, "rb", buffering=0) as source:
-            while not stop.is_set():
-                block = source.read(CHUNK)
-                if not block:
-                    break
-                crc = zlib.crc32(block, crc)
-        if stop.is_set():
-            return None
-        crcs[disc_file.disc_path] = crc
-    return crcs
-
-
-def verify_image(image, label, files, folders, crcs=None):
+def verify_image(image, label, files, folders):
     """The problems found, as texts; fills in each file's ISO 9660 name
-    and CRC-32 (from crcs, by disc path, where the sources' are known)."""
-    crcs = crcs or {}
+    and CRC-32."""
     iso = pycdlib.PyCdlib()
     iso.open(image)
     try:
@@ -87,10 +67,8 @@ def verify_image(image, label, files, folders, crcs=None):
         checked = 0
         try:
             with concurrent.futures.ThreadPoolExecutor(os.cpu_count() or 1) as pool:
-                results = pool.map(lambda entry: compare_bytes(image_fd, entry[1], entry[0],
-                                                               crcs.get(entry[0].disc_path)),
-                                   compared)
-                for (disc_file, _), crc in zip(compared, results):
+                crcs = pool.map(lambda entry: compare_bytes(image_fd, entry[1], entry[0]), compared)
+                for (disc_file, _), crc in zip(compared, crcs):
                     checked += disc_file.size
                     progress.update(checked / total)
                     disc_file.crc = crc
@@ -119,17 +97,16 @@ def check_records(iso, disc_file, record, joliet):
     return problems
 
 
-def compare_bytes(image_fd, offset, disc_file, known=None):
-    """The CRC-32 of the source (known already, or worked out here) when
-    the image holds the same bytes at the offset, else None."""
+def compare_bytes(image_fd, offset, disc_file):
+    """The CRC-32 of the source when the image holds the same bytes at the
+    offset, else None."""
     crc = 0
     with open(disc_file.source, "rb", buffering=0) as source:
         while True:
             want = source.read(CHUNK)
             if not want:
-                return crc if known is None else known
+                return crc
             if os.pread(image_fd, len(want), offset) != want:
                 return None
             offset += len(want)
-            if known is None:
-                crc = zlib.crc32(want, crc)
+            crc = zlib.crc32(want, crc)
