@@ -49,6 +49,7 @@
 #define WINE_SETTINGS_KEY   "Software\\Wine"
 #define WINE_VERSION_VALUE  "Version"
 #define UNNAMED_PROGRAM     "(a program whose file the system does not name)"
+#define OPEN_LIMIT_MS       2000
 
 static void Record(FILE *out, const char *key, const std::string &value)
 {
@@ -99,6 +100,19 @@ struct ProcessWatch
 
 static ProcessWatch Watch;
 
+/* A handle to a process the job reported. Wine may report a process
+ * before it can be opened (seen under load, on a busy machine): asked
+ * again, within the limit. */
+static HANDLE OpenSeen(DWORD id, DWORD limit)
+{
+    HANDLE process = NULL;
+    WaitUntil([&] {
+        process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, id);
+        return process != NULL;
+    }, limit);
+    return process;
+}
+
 /* Takes the job's reports as they come: each process started in it. */
 static DWORD WINAPI WatchJob(LPVOID unused)
 {
@@ -112,7 +126,7 @@ static DWORD WINAPI WatchJob(LPVOID unused)
         if (message != JOB_OBJECT_MSG_NEW_PROCESS)
             continue;
         DWORD id = (DWORD)(ULONG_PTR)data;
-        Seen entry = { id, OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, id) };
+        Seen entry = { id, OpenSeen(id, OPEN_LIMIT_MS) };
         EnterCriticalSection(&Watch.lock);
         Watch.seen.push_back(entry);
         LeaveCriticalSection(&Watch.lock);
@@ -178,15 +192,18 @@ static bool AnyRunning()
 static std::string ImagePath(const Seen &entry, DWORD limit)
 {
     char path[MAX_PATH] = "";
-    if (!entry.process)
+    HANDLE process = entry.process ? entry.process : OpenSeen(entry.id, OPEN_LIMIT_MS);
+    if (!process)
         return UNNAMED_PROGRAM;
     WaitUntil([&] {
         DWORD size = sizeof(path);
-        if (QueryFullProcessImageNameA(entry.process, 0, path, &size))
+        if (QueryFullProcessImageNameA(process, 0, path, &size))
             return true;
         path[0] = '\0';
-        return WaitForSingleObject(entry.process, 0) == WAIT_OBJECT_0;
+        return WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
     }, limit);
+    if (process != entry.process)
+        CloseHandle(process);
     return path[0] ? path : UNNAMED_PROGRAM;
 }
 
