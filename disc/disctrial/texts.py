@@ -82,15 +82,24 @@ def locale_for(code):
     return name if any(known.lower().replace("-", "") == wanted for known in have) else None
 
 
-def read_tables(program_bytes):
-    """{primary language: {string id: text}} of the launcher's first
-    string block, one entry per table; empty for a launcher without
-    translations (or no program pefile reads)."""
+def program_resources(program_bytes):
+    """The program with its resources parsed (pefile), or None when it is
+    no program pefile reads."""
     try:
         program = pefile.PE(data=program_bytes, fast_load=True)
         program.parse_data_directories(
             directories=[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_RESOURCE"]])
     except pefile.PEFormatError:
+        return None
+    return program
+
+
+def read_tables(program_bytes):
+    """{primary language: {string id: text}} of the launcher's first
+    string block, one entry per table; empty for a launcher without
+    translations (or no program pefile reads)."""
+    program = program_resources(program_bytes)
+    if program is None:
         return {}
     tables = {}
     resources = getattr(program, "DIRECTORY_ENTRY_RESOURCE", None)

@@ -9,9 +9,7 @@ with "Unsupported Operating System". Another tool's program is only held
 to having started and shown something."""
 from dataclasses import dataclass
 
-import pefile
-
-from disctrial.texts import ENGLISH, code_name, texts_seen
+from disctrial.texts import ENGLISH, code_name, program_resources, texts_seen
 
 
 @dataclass(frozen=True)
@@ -95,12 +93,7 @@ def is_our_launcher(program_bytes):
 def launcher_systems(program_bytes):
     """The systems the launcher lists in its version block, or None when
     it lists none (or is no program pefile reads)."""
-    try:
-        program = pefile.PE(data=program_bytes, fast_load=True)
-        program.parse_data_directories(
-            directories=[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_RESOURCE"]])
-    except pefile.PEFormatError:
-        return None
+    program = program_resources(program_bytes)
     for info in getattr(program, "FileInfo", ()):
         for entry in info:
             for table in getattr(entry, "StringTable", ()):
