@@ -199,7 +199,10 @@ def sessions_beside(template):
         os.chmod(work, 0o755)
         yield work
     finally:
-        remove_session(work)
+        kept = remove_session(work)
+        if kept:
+            print(f"{NAME}: warning: could not remove the trial's sessions: {kept}",
+                  file=sys.stderr)
 
 
 def publish(staging, output, outcomes, rows, pictures):

@@ -8,6 +8,7 @@ only through the Wine layer (wine/), which writes each setting in the
 registry view that its reader uses."""
 import os
 import shutil
+import signal
 import subprocess
 import tempfile
 import threading
@@ -35,19 +36,71 @@ SHOT_NAME = "shot.bmp"
 DRIVES_KEY = "HKLM\\Software\\Wine\\Drives"
 
 
-# The sessions running now, so that an interrupted trial ends them all.
-_running = set()
-_running_lock = threading.Lock()
+# Set when the trial is interrupted: no session starts any more, and each
+# running one is ended by the thread that runs it.
 _ending = threading.Event()
+# How often a running session looks whether it should end.
+POLL_SECONDS = 0.2
+# How long the processes of an ended session may take to go.
+GONE_SECONDS = 30
 
 
 def end_all():
-    """Ends every session running now, and any that would start: each
-    session's process group, and nothing else."""
+    """Ends every session running now, and any that would start; each
+    thread that runs one ends it whole (its process group and every
+    process below it), and nothing else."""
     _ending.set()
-    with _running_lock:
-        for process in _running:
-            winelayer.end_group(process)
+
+
+def _process_table():
+    """{pid: (parent pid, start time, state)} of every process now."""
+    table = {}
+    for entry in os.listdir("/proc"):
+        if entry.isdigit():
+            try:
+                with open(f"/proc/{entry}/stat", encoding="ascii", errors="replace") as source:
+                    fields = source.read().rsplit(")", 1)[1].split()
+                table[int(entry)] = (int(fields[1]), fields[19], fields[0])
+            except (OSError, IndexError, ValueError):
+                pass
+    return table
+
+
+def _descendants(pid):
+    """{pid: start time} of every process below pid now."""
+    table = _process_table()
+    found, queue = {}, [pid]
+    while queue:
+        parent = queue.pop()
+        for child, (ppid, started, _) in table.items():
+            if ppid == parent and child not in found:
+                found[child] = started
+                queue.append(child)
+    return found
+
+
+def _end_session(process):
+    """Ends a session's process group, then every process that was below
+    it (a sandbox's own processes are in a group and a process namespace
+    of their own, which the kernel tears down only after its first
+    process goes), and waits until they are all gone, within a bound. A
+    process is known by its id and its start time, so that an id used
+    again is never taken for it."""
+    below = _descendants(process.pid)
+    winelayer.end_group(process)
+    deadline = time.monotonic() + GONE_SECONDS
+    while True:
+        table = _process_table()
+        left = [pid for pid, started in below.items()
+                if pid in table and table[pid][1] == started and table[pid][2] != "Z"]
+        if not left or time.monotonic() > deadline:
+            return
+        for pid in left:
+            try:
+                os.kill(pid, signal.SIGKILL)
+            except OSError:
+                pass
+        time.sleep(0.05)
 
 
 def limit_ms():
@@ -135,16 +188,18 @@ def run_session(template, driver, wine_version, tree, command, work, second, san
         # interrupted one, is ended whole, and nothing else.
         process = subprocess.Popen(line, env=environment, stdout=subprocess.DEVNULL,
                                    stderr=subprocess.DEVNULL, start_new_session=True)
-        with _running_lock:
-            _running.add(process)
-        try:
-            process.wait(timeout=bound)
-        except subprocess.TimeoutExpired:
-            seconds = bound
-            winelayer.end_group(process)
-        finally:
-            with _running_lock:
-                _running.discard(process)
+        deadline = time.monotonic() + bound
+        while True:
+            try:
+                process.wait(timeout=POLL_SECONDS)
+                break
+            except subprocess.TimeoutExpired:
+                if _ending.is_set() or time.monotonic() > deadline:
+                    seconds = None if _ending.is_set() else bound
+                    _end_session(process)
+                    break
+        if _ending.is_set():
+            raise SessionError("the trial was interrupted")
         trial = os.path.join(folder, "prefix", "drive_c", TRIAL_FOLDER)
         try:
             with open(os.path.join(trial, RESULT_NAME), encoding="cp1252",
@@ -168,10 +223,14 @@ def remove_session(folder, limit=30):
     """Removes a session's folder. A session that was ended has its last
     programs killed by the kernel just after its sandbox goes, and one of
     them may still be writing: the removal is tried again until the folder
-    is gone, within the limit (seconds)."""
+    is gone, within the limit (seconds). Returns None when it is gone, else
+    what kept it."""
     deadline = time.monotonic() + limit
     while True:
-        shutil.rmtree(folder, ignore_errors=True)
-        if not os.path.exists(folder) or time.monotonic() > deadline:
-            return
+        kept = []
+        shutil.rmtree(folder, onerror=lambda _, path, error: kept.append(f"{path}: {error[1]}"))
+        if not os.path.lexists(folder):
+            return None
+        if time.monotonic() > deadline:
+            return kept[-1] if kept else folder
         time.sleep(0.1)
