@@ -20,6 +20,7 @@ Windows shows.
 disc command runs it before it builds the launcher.
 """
 import argparse
+import concurrent.futures
 import os
 import sys
 import tempfile
@@ -32,7 +33,7 @@ from discimage.names import (AUTORUN_NAME, JOLIET_LABEL_LIMIT, LAUNCHER_NAME,  #
                              DiscFile, autorun_label, check_capacity, check_output, default_label,
                              dos_name_warnings, iso_tree_warnings, map_label, media_line,
                              scan_installer)
-from discimage.readback import verify_image  # noqa: E402
+from discimage.readback import source_crcs, verify_image  # noqa: E402
 from discimage.writer import image_epoch, write_image  # noqa: E402
 
 
@@ -99,9 +100,14 @@ def make(arguments):
     handle, partial = tempfile.mkstemp(prefix="." + os.path.basename(output) + ".", suffix=".partial",
                                        dir=os.path.dirname(output))
     os.close(handle)
+    # xorriso keeps one core busy; the CRCs take the others.
+    pool = concurrent.futures.ThreadPoolExecutor(max(1, (os.cpu_count() or 1) - 1))
     try:
+        crcs = source_crcs(pool, files)
         write_image(partial, label, epoch, files, folders)
         problems = verify_image(partial, label, files, folders)
+        for disc_file, crc in zip(files, crcs):
+            disc_file.crc = crc.result()
         if problems:
             for problem in problems:
                 print(f"make-disc: mismatch: {problem}", file=sys.stderr)
@@ -109,6 +115,9 @@ def make(arguments):
         os.chmod(partial, 0o644)
         os.replace(partial, output)
     finally:
+        # Interrupted: the CRCs not started are dropped, those running end
+        # (each reads one file) before the partial image goes.
+        pool.shutdown(wait=True, cancel_futures=True)
         if os.path.exists(partial):
             os.unlink(partial)
 

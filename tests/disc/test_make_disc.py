@@ -27,6 +27,27 @@ BUILDING = "make-disc: building the launcher"
 OLD_IMAGE = b"an image from an earlier run"
 
 
+# xorriso as it is, then one byte of DATA1.CAB's data (its text
+# "DATA1.CAB" and a line end) changed in the image it wrote.
+CORRUPTING_XORRISO = """#!/bin/sh
+/usr/bin/xorriso "$@" || exit $?
+previous=
+for argument; do [ "$previous" = -o ] && image=$argument; previous=$argument; done
+/usr/bin/python3 - "$image" <<'END'
+import sys
+with open(sys.argv[1], "r+b") as image:
+    image.seek(image.read().index(b"DATA1.CAB\\n"))
+    image.write(b"X")
+END
+"""
+
+
+def gzip_crc(path):
+    """The CRC-32 of the file as gzip's trailer records it, in hex."""
+    packed = subprocess.run(["gzip", "-c", path], capture_output=True, check=True).stdout
+    return f"{int.from_bytes(packed[-8:-4], 'little'):08X}"
+
+
 class MakeDisc(unittest.TestCase):
     def setUp(self):
         self.work = tempfile.mkdtemp(prefix="make-disc-")
@@ -207,6 +228,22 @@ class MakeDisc(unittest.TestCase):
                     self.assertIn("DATA1.CAB", result.stderr)
                 self.assertEqual(os.listdir(os.path.dirname(self.output)), [])
 
+    def test_an_image_that_does_not_hold_its_sources_is_refused(self):
+        folder = self.installer(files=["Setup.exe", "DATA1.CAB"])
+        tools = os.path.join(self.work, "tools")
+        os.makedirs(tools)
+        # The real xorriso, and then one byte of DATA1.CAB's data changed
+        # in the image it wrote, as a failing disk would.
+        with open(os.path.join(tools, "xorriso"), "w") as tool:
+            tool.write(CORRUPTING_XORRISO)
+        os.chmod(os.path.join(tools, "xorriso"), 0o755)
+        result = self.make(folder, environment={"PATH": tools + ":" + os.environ["PATH"]})
+        self.assertEqual(result.returncode, 1, result.stdout + result.stderr)
+        self.assertEqual(result.stderr.splitlines(), [
+            f"make-disc: mismatch: /DATA1.CAB: its bytes differ from {folder}/DATA1.CAB",
+            "make-disc: refused: the image does not hold what was given: 1 mismatches"])
+        self.assertEqual(os.listdir(os.path.dirname(self.output)), [])
+
     def test_image_holds_the_installer_under_both_names(self):
         folder = self.installer(files=["setup.exe", "Data Files/A long name.txt", "DATA1.CAB"])
         os.symlink("DATA1.CAB", os.path.join(folder, "COPY.CAB"))
@@ -216,6 +253,9 @@ class MakeDisc(unittest.TestCase):
                       "Data Files/A long name.txt is DATA_FIL/A_LONG_N.TXT", result.stdout)
         self.assertIn("folder Data Files", result.stdout)
         self.assertIn("verified 6 files, 1 folder,", result.stdout)
+        # The table's CRC-32 of a file is the one gzip records for it.
+        row = next(line for line in result.stdout.splitlines() if " /DATA1.CAB " in line)
+        self.assertEqual(row.split()[-1], gzip_crc(os.path.join(folder, "DATA1.CAB")))
 
         iso = pycdlib.PyCdlib()
         iso.open(self.output)
