@@ -3,7 +3,7 @@
 installer tree (six large CAB-like files and 1,200 small ones in folders)
 against its floor measured in the same run: xorriso writing the same image
 alone, with the options and path list the maker gives it and no
-verification. Best of three each; prints both as MB/s and their ratio
+verification. Best of five each, taken in turn; prints both as MB/s and their ratio
 beside its goal, and a plain copy of the tree (cp -r) for scale.
 Usage: bench_make_disc.py LAUNCHER AUTORUN SETUP WORK_DIR"""
 import os
@@ -26,7 +26,7 @@ MAKE_IMAGE = os.path.join(PROJECT, "disc", "make_image.py")
 MB = 1 << 20
 LARGE_FILES, LARGE_MB = 6, 80
 SMALL_FILES, SMALL_KB = 1200, 100
-RUNS = 3
+RUNS = 5
 # The maker may take at most this many times xorriso's own time.
 GOAL = 1.25
 
@@ -47,17 +47,19 @@ def generate(folder, setup):
             out.write(i.to_bytes(4, "little") + block[:SMALL_KB * 1024 - 4])
 
 
-def best_time(action, undo):
-    """The best of a few runs, each started with nothing left to write
-    back from the run before."""
-    best = None
+def best_times(*actions):
+    """The best time of each (action, undo), over rounds that take them in
+    turn, so that a change in the machine's load falls on all alike; each
+    run starts with nothing left to write back from the run before."""
+    best = [None] * len(actions)
     for _ in range(RUNS):
-        os.sync()
-        start = time.perf_counter()
-        action()
-        took = time.perf_counter() - start
-        best = took if best is None else min(best, took)
-        undo()
+        for index, (action, undo) in enumerate(actions):
+            os.sync()
+            start = time.perf_counter()
+            action()
+            took = time.perf_counter() - start
+            best[index] = took if best[index] is None else min(best[index], took)
+            undo()
     return best
 
 
@@ -83,18 +85,17 @@ def main(launcher, autorun, setup, work):
     files = [DiscFile("/" + AUTORUN_NAME, autorun), DiscFile("/" + LAUNCHER_NAME, launcher)] + files
     label = map_label(autorun_label(autorun), loose=True)
     epoch = writer.image_epoch()
+    copied = os.path.join(work, "copy")
     with tempfile.TemporaryDirectory(prefix="bench-xorriso-") as lists:
         command = writer.xorriso_command(image, label, epoch,
                                          writer.write_path_list(lists, files, folders))
-        alone = best_time(lambda: run(command, "xorriso", env=writer.xorriso_environment(epoch)),
-                          lambda: os.unlink(image))
-
-    made = best_time(lambda: run(["/usr/bin/python3", MAKE_IMAGE, "make", launcher, autorun, tree, image],
-                                 "the image maker"),
-                     lambda: os.unlink(image))
-    copied = os.path.join(work, "copy")
-    copy = best_time(lambda: run(["cp", "-r", tree, copied], "cp -r"),
-                     lambda: shutil.rmtree(copied))
+        alone, made, copy = best_times(
+            (lambda: run(command, "xorriso", env=writer.xorriso_environment(epoch)),
+             lambda: os.unlink(image)),
+            (lambda: run(["/usr/bin/python3", MAKE_IMAGE, "make", launcher, autorun, tree, image],
+                         "the image maker"),
+             lambda: os.unlink(image)),
+            (lambda: run(["cp", "-r", tree, copied], "cp -r"), lambda: shutil.rmtree(copied)))
     ratio = made / alone
     print(f"[ bench    ] disc image of {size:.0f} MB: {size / made:7.1f} MB/s written and verified; "
           f"xorriso alone {size / alone:7.1f} MB/s; ratio {ratio:.2f} (goal: at most {GOAL}"
