@@ -113,6 +113,7 @@ def make(arguments):
                 print(f"make-disc: mismatch: {problem}", file=sys.stderr)
             raise Refusal("the image does not hold what was given", f"{len(problems)} mismatches")
         os.chmod(partial, 0o644)
+        hostlib.hold_interrupts()
         os.replace(partial, output)
     finally:
         # Interrupted: the CRCs not started are dropped, those running end

@@ -215,6 +215,7 @@ def publish(staging, output, outcomes, rows, pictures):
     text = report(rows)
     with open(os.path.join(staging, "report.txt"), "w", encoding="utf-8") as out:
         out.write(text)
+    hostlib.hold_interrupts()
     if os.path.isdir(output):
         shutil.rmtree(output)
     os.replace(staging, output)

@@ -23,6 +23,15 @@ def take_terminate_as_interrupt():
     signal.signal(signal.SIGTERM, interrupt)
 
 
+def hold_interrupts():
+    """Called (from the main thread) just before a tool puts its output in
+    place: from there an interrupt no longer ends it, so that it never
+    says "nothing written" of an output it wrote; what is left, reporting
+    what it wrote, takes a moment."""
+    signal.signal(signal.SIGINT, signal.SIG_IGN)
+    signal.signal(signal.SIGTERM, signal.SIG_IGN)
+
+
 class Refusal(Exception):
     """An input a tool will not take: the rule, the value as the message
     shows it, and the setting or option it concerns, if any, which then
