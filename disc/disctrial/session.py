@@ -195,7 +195,9 @@ def run_session(template, driver, wine_version, tree, command, work, second, san
                 break
             except subprocess.TimeoutExpired:
                 if _ending.is_set() or time.monotonic() > deadline:
-                    seconds = None if _ending.is_set() else bound
+                    # (An interrupted session raises below: its bound is
+                    # not reported.)
+                    seconds = bound
                     _end_session(process)
                     break
         if _ending.is_set():

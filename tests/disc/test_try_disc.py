@@ -55,15 +55,15 @@ def processes_naming(text):
 
 
 def leftover_sessions(folder):
-    """The trial's session folders left in the folder, each with the
-    first of what is in it."""
-    left = []
+    """{name: the first of what is in it} of the trial's session folders
+    left in the folder."""
+    left = {}
     for name in sorted(os.listdir(folder)):
         if name.startswith(".sessions-"):
             inside = []
             for here, folders, files in os.walk(os.path.join(folder, name)):
                 inside += [os.path.relpath(os.path.join(here, n), folder) for n in folders + files]
-            left.append(f"{name}: {len(inside)} entries: {', '.join(inside[:8])}")
+            left[name] = f"{len(inside)} entries: {', '.join(inside[:8])}"
     return left
 
 
@@ -105,8 +105,8 @@ class Trial(unittest.TestCase):
         sessions = os.path.dirname(self.prefix)
         left = leftover_sessions(sessions)
         for name in left:
-            shutil.rmtree(os.path.join(sessions, name.split(":")[0]), ignore_errors=True)
-        self.assertEqual(left, [])
+            shutil.rmtree(os.path.join(sessions, name), ignore_errors=True)
+        self.assertEqual(left, {})
 
     def image(self, name, files, joliet=True):
         """An image made with xorriso from {path on the disc: bytes or a
@@ -214,7 +214,7 @@ class Trial(unittest.TestCase):
                 # No session outlives the trial: none of its folders or
                 # programs is left.
                 sessions = os.path.dirname(self.prefix)
-                self.assertEqual(leftover_sessions(sessions), [])
+                self.assertEqual(leftover_sessions(sessions), {})
                 self.assertEqual(processes_naming(sessions + "/.sessions-"), [])
 
     def test_discs_that_fall_short_and_an_installer_that_ends_at_once_native(self):
