@@ -27,9 +27,10 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 # The project's root, where hostlib and the Wine layer are found.
 sys.path.insert(0, os.path.dirname(HERE))
 import hostlib  # noqa: E402
-from hostlib import Refusal  # noqa: E402
+from hostlib import Refusal, shown  # noqa: E402
+from hostlib.files import UntrustedFileError, read_regular  # noqa: E402
 from disctrial.image import Autorun, DiscImage  # noqa: E402
-from disctrial import sandbox  # noqa: E402
+from disctrial import bounds, sandbox  # noqa: E402
 from disctrial.session import (DRIVE, SessionError, end_all, prepare_template,  # noqa: E402
                                remove_session, run_session)
 from disctrial.sheet import make_sheet, picture, report  # noqa: E402
@@ -39,6 +40,9 @@ from disctrial.verdict import (SECOND_COPY_VERSION, VERSIONS, Outcome, accepts, 
 
 NAME = "try-disc"
 ALL_LANGUAGES = "all"
+# The most of a disc's program that is read to tell whether it is this
+# launcher (a few hundred KB).
+PROGRAM_LIMIT = 64 << 20
 
 
 @dataclass(frozen=True)
@@ -105,8 +109,10 @@ def read_trees(disc, versions, work):
             autorun = Autorun(folder)
             ours, systems, tables = False, None, None
             if autorun.program_file:
-                with open(autorun.program_file, "rb") as source:
-                    program = source.read()
+                try:
+                    program = read_regular(autorun.program_file, PROGRAM_LIMIT)
+                except UntrustedFileError:
+                    program = b""
                 ours = is_our_launcher(program)
                 if ours:
                     systems, tables = launcher_systems(program), read_tables(program)
@@ -115,7 +121,7 @@ def read_trees(disc, versions, work):
     return trees
 
 
-def run_version(run, tree, template, driver, work, sandboxed):
+def run_version(run, tree, template, driver, work, sandboxed, hierarchy):
     """Starts the tree's program on one version, as autorun would, unless
     its AUTORUN.INF keeps autorun from starting anything."""
     version, autorun = run.version, tree.autorun
@@ -127,13 +133,14 @@ def run_version(run, tree, template, driver, work, sandboxed):
         second = tree.ours and version.wine_name == SECOND_COPY_VERSION and \
             accepts(version, tree.systems)
         result = run_session(template, driver, version.setting, tree.folder, command, work,
-                             second, sandboxed, locale_for(run.code) if run.code else None)
-        facts, shot, bound = result.facts, result.shot, result.seconds
+                             second, sandboxed, hierarchy,
+                             locale_for(run.code) if run.code else None)
+        facts, shot, bound, stopped = result.facts, result.shot, result.seconds, result.stopped
     else:
-        facts, shot, bound = {"appeared": "nothing", "exit": "-"}, None, None
+        facts, shot, bound, stopped = {"appeared": "nothing", "exit": "-"}, None, None, None
     return Outcome(version, tree.name, tree.ours, tuple(autorun.fatal + autorun.problems),
                    started, facts, shot, bound, tree.systems, tree.tables,
-                   run.code if run.extra else None)
+                   run.code if run.extra else None, stopped)
 
 
 def language_runs(runs, trees, disc, language):
@@ -159,14 +166,14 @@ def language_runs(runs, trees, disc, language):
     return runs + extra
 
 
-def run_versions(runs, trees, disc, template, driver, work, sandboxed):
+def run_versions(runs, trees, disc, template, driver, work, sandboxed, hierarchy):
     """Every run's outcome, in the runs' order; as many sessions at once as
     the machine has cores."""
     with concurrent.futures.ThreadPoolExecutor(os.cpu_count() or 1) as pool:
         try:
             return list(pool.map(lambda run: run_version(
                 run, trees[disc.tree_for(run.version.reads_joliet)], template, driver, work,
-                sandboxed), runs))
+                sandboxed, hierarchy), runs))
         except BaseException:
             # Interrupted: the sessions end now, not when their programs do.
             end_all()
@@ -189,10 +196,10 @@ def staging_beside(output):
 
 @contextlib.contextmanager
 def sessions_beside(template):
-    """A folder for the trees and the sessions beside the template (their
-    prefixes link its files, so on its file system). It goes whole even
-    when the trial was interrupted, with ended sessions' last programs
-    still writing in it."""
+    """A folder for the trees, and without the sandbox for the sessions,
+    beside the template (their prefixes link its files, so on its file
+    system). It goes whole, whatever a session's programs made in it, once
+    every session has ended."""
     work = tempfile.mkdtemp(prefix=".sessions-", dir=os.path.dirname(os.path.abspath(template)))
     try:
         # The sessions' user reaches its folder and the trees through it.
@@ -201,7 +208,7 @@ def sessions_beside(template):
     finally:
         kept = remove_session(work)
         if kept:
-            print(f"{NAME}: warning: could not remove the trial's sessions: {kept}",
+            print(f"{NAME}: warning: could not remove the trial's sessions: {shown(kept)}",
                   file=sys.stderr)
 
 
@@ -236,7 +243,11 @@ def trial(image_path, output, versions, driver, template, sandboxed, language=No
             runs = language_runs([Run(version, code) for version in versions], trees, disc,
                                  language)
             prepare_template(template)
-            outcomes = run_versions(runs, trees, disc, template, driver, work, sandboxed)
+            hierarchy = bounds.Hierarchy()
+            if hierarchy.warning():
+                print(f"{NAME}: warning: {hierarchy.warning()}", file=sys.stderr)
+            outcomes = run_versions(runs, trees, disc, template, driver, work, sandboxed,
+                                    hierarchy)
         pictures = [picture(outcome.shot, outcome.facts) for outcome in outcomes]
         rows = [judge(outcome, DRIVE) for outcome in outcomes]
         text = publish(staging, output, outcomes, rows, pictures)
@@ -248,7 +259,7 @@ def check_sandbox(sandboxed):
     shut them in, unless the user accepted that."""
     if not sandboxed:
         print(f"{NAME}: warning: --no-sandbox: the disc's programs run with your rights and "
-              "see your files", file=sys.stderr)
+              "see your files, and the bytes they write are not bounded", file=sys.stderr)
         return
     try:
         sandbox.check()

@@ -18,8 +18,14 @@ class Interrupted(BaseException):
 
 
 def take_terminate_as_interrupt():
+    """SIGTERM unwinds the tool as Ctrl-C does; after the first of either,
+    both are ignored, so that a second one cannot cut short the removal
+    of what the tool was writing (which is bounded in time)."""
     def interrupt(number, frame):
-        raise Interrupted()
+        signal.signal(signal.SIGINT, signal.SIG_IGN)
+        signal.signal(signal.SIGTERM, signal.SIG_IGN)
+        raise KeyboardInterrupt() if number == signal.SIGINT else Interrupted()
+    signal.signal(signal.SIGINT, interrupt)
     signal.signal(signal.SIGTERM, interrupt)
 
 

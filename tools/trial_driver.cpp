@@ -13,14 +13,17 @@
  * installer and goes) is seen all the same, and ending the job at the end
  * ends the whole tree, since a real installer must not run on.
  *
- * Usage: trial_driver [--limit MS] [--version NAME] [--second]
- *                     ROOT COMMAND RESULT.TXT SHOT.BMP
+ * Usage: trial_driver [--limit MS] [--version NAME] [--second] ROOT COMMAND
  *   --limit    how long each step may wait (default 30000 ms)
  *   --version  the Windows version (Wine's name) that the programs started
  *              from now on are told
  *   --second   start a second copy beside the first and read its answer
- * RESULT.TXT gets one "key=value" line per fact (backslashes and line
- * breaks of values escaped as \\ and \n):
+ *
+ * The record goes to standard output, which the trial holds as a pipe:
+ * no file the disc's programs could replace. The programs started get
+ * NUL as their standard handles, and the driver's own are not passed on.
+ * One "key=value" line per fact (backslashes and line breaks of values
+ * escaped as \\ and \n), as each is known:
  *   appeared  window, box, nothing (ended without showing anything),
  *             crash or timeout
  *   exit      the program's exit code, when it ended
@@ -33,9 +36,13 @@
  *   shown_ms, settled_ms, started_ms, ended_ms   how long the steps took
  *   user_language, code_page   the user's language (a LANGID) and ANSI code
  *             page in the session, from which a program takes its texts
+ *   picture   the length of the picture of what appeared, a 24-bit BMP
+ *             whose bytes follow the line
  */
 #include <windows.h>
 #include <commctrl.h>
+#include <fcntl.h>
+#include <io.h>
 #include <stdio.h>
 #include <string>
 #include <vector>
@@ -207,14 +214,39 @@ static std::string ImagePath(const Seen &entry, DWORD limit)
     return path[0] ? path : UNNAMED_PROGRAM;
 }
 
-/* Starts a program in the job, as autorun would: from the drive's root. */
+/* The driver's standard handles stay its own: the record's pipe is not
+ * passed on to the programs it starts. */
+static void KeepStandardHandles()
+{
+    const DWORD which[] = { STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE };
+    for (DWORD handle : which)
+        SetHandleInformation(GetStdHandle(handle), HANDLE_FLAG_INHERIT, 0);
+}
+
+/* NUL, to be inherited as a started program's standard handle. */
+static HANDLE OpenNul(DWORD access)
+{
+    SECURITY_ATTRIBUTES inherited = { sizeof(inherited), NULL, TRUE };
+    return CreateFileA("NUL", access, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited,
+                       OPEN_EXISTING, 0, NULL);
+}
+
+/* Starts a program in the job, as autorun would: from the drive's root,
+ * with NUL as its standard handles, so that nothing it writes reaches the
+ * record. */
 static bool Start(const char *root, const char *command, PROCESS_INFORMATION *process)
 {
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = OpenNul(GENERIC_READ);
+    startup.hStdOutput = startup.hStdError = OpenNul(GENERIC_WRITE);
     std::vector<char> line(command, command + lstrlenA(command) + 1);
-    if (!CreateProcessA(NULL, line.data(), NULL, NULL, FALSE, CREATE_SUSPENDED, NULL, root,
-                        &startup, process))
+    BOOL started = CreateProcessA(NULL, line.data(), NULL, NULL, TRUE, CREATE_SUSPENDED, NULL,
+                                  root, &startup, process);
+    CloseHandle(startup.hStdInput);
+    CloseHandle(startup.hStdOutput);
+    if (!started)
         return false;
     AssignProcessToJobObject(Watch.job, process->hProcess);
     ResumeThread(process->hThread);
@@ -358,9 +390,20 @@ static bool SetWindowsVersion(const char *version)
 
 static int Usage()
 {
-    fprintf(stderr, "usage: trial_driver [--limit MS] [--version NAME] [--second] "
-                    "ROOT COMMAND RESULT.TXT SHOT.BMP\n");
+    fprintf(stderr, "usage: trial_driver [--limit MS] [--version NAME] [--second] ROOT COMMAND\n");
     return EXIT_USAGE;
+}
+
+/* The picture of what appeared, in the record: its length, then its bytes. */
+static bool RecordPicture(FILE *out, HWND window)
+{
+    std::vector<BYTE> bmp;
+    if (!WindowPicture(window, &bmp))
+        return false;
+    fprintf(out, "picture=%lu\n", (unsigned long)bmp.size());
+    bool written = fwrite(bmp.data(), 1, bmp.size(), out) == bmp.size();
+    fflush(out);
+    return written;
 }
 
 int main(int argc, char **argv)
@@ -380,15 +423,13 @@ int main(int argc, char **argv)
         else
             return Usage();
     }
-    if (argc - next != 4 || limit == 0)
+    if (argc - next != 2 || limit == 0)
         return Usage();
-    const char *root = argv[next], *command = argv[next + 1], *shot = argv[next + 3];
-    FILE *out = fopen(argv[next + 2], "w");
-    if (!out)
-    {
-        fprintf(stderr, "trial_driver: cannot write %s\n", argv[next + 2]);
-        return 1;
-    }
+    const char *root = argv[next], *command = argv[next + 1];
+    /* Bytes as they are: the picture is binary, and a line ends in \n. */
+    FILE *out = stdout;
+    _setmode(_fileno(out), _O_BINARY);
+    KeepStandardHandles();
     if (version && !SetWindowsVersion(version))
         Record(out, "version_error", version);
     char language[16];
@@ -403,7 +444,6 @@ int main(int argc, char **argv)
     {
         Record(out, "appeared", "nothing");
         Record(out, "error", "no job to start the program in");
-        fclose(out);
         return 1;
     }
 
@@ -412,7 +452,6 @@ int main(int argc, char **argv)
     {
         Record(out, "appeared", "nothing");
         Record(out, "error", "cannot start " + std::string(command));
-        fclose(out);
         return 0;
     }
     bool ended;
@@ -438,8 +477,8 @@ int main(int argc, char **argv)
         wsprintfA(box, "%ld,%ld,%ld,%ld", rect.left, rect.top, rect.right, rect.bottom);
         Record(out, "rect", box);
         Record(out, "class", ClassName(shown));
-        if (!SaveWindowPicture(shown, shot))
-            Record(out, "shot_error", shot);
+        if (!RecordPicture(out, shown))
+            Record(out, "shot_error", "the window could not be read");
 
         if (ClassName(shown) == MESSAGE_BOX_CLASS)
         {
@@ -456,7 +495,7 @@ int main(int argc, char **argv)
             StartInstall(out, shown, process, limit);
         }
     }
-    fclose(out);
+    fflush(out);
     /* Whatever the program or its installer left running ends with the job. */
     TerminateJobObject(Watch.job, 1);
     return 0;

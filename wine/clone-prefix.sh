@@ -3,7 +3,8 @@
 # rather than the minutes a new prefix takes: the small files that Wine
 # and the programs change (the registry, the users' folders, drive C:'s
 # other folders) are copied; the large system folders (wine.env's
-# PREFIX_LINKED_FOLDERS) are hard links to the template's files. What
+# PREFIX_LINKED_FOLDERS) are hard links to the template's files, unless
+# they are there already (the disc trial's sandbox mounts them). What
 # earlier runs left in the template's C:\tarnell-tests is not taken, nor
 # the template server's own lock.
 # Usage: clone-prefix.sh TEMPLATE NEW_PREFIX
@@ -22,7 +23,7 @@ done
 (cd "$template" && tar cf - $excluded --exclude=./drive_c/tarnell-tests --exclude=./wineserver .) |
     (cd "$prefix" && tar xf -)
 for folder in $linked; do
-    if [ -d "$template/$folder" ]; then
+    if [ -d "$template/$folder" ] && [ ! -e "$prefix/$folder" ]; then
         mkdir -p "$prefix/$(dirname "$folder")"
         cp -al "$template/$folder" "$prefix/$folder"
     fi

@@ -3,18 +3,26 @@ ISO 9660 image, the tree of names each Windows version reads (Joliet where
 the image has it, the ISO 9660 names for Windows NT 3.51 and on an image
 without Joliet), and its AUTORUN.INF checked against a tree.
 
-An image may come from anyone, so its names are not trusted: a name in
-either tree that is not a plain name once decoded is refused before
-anything is extracted, an image whose files overlap, run past its end or
-take more than it holds is refused as damaged, and every file extracted
-is checked to land inside the trial's own folder."""
+An image may come from anyone, so nothing of it is trusted. Before
+pycdlib reads it, its trees are walked from its own bytes within bounds
+(imagewalk.py) and pycdlib itself opens it once in a process of its own
+under limits of memory and time (probe.py), so that no folder that holds
+itself makes any reader loop. Then a name in either tree that is not a
+plain name once decoded is refused before anything is extracted, an
+image whose files overlap or run past its end is refused as damaged, and
+every file extracted is checked to land inside the trial's own folder.
+The most a tree extracts is the image's own size."""
 import configparser
 import os
+import subprocess
+import sys
 
 import pycdlib
 from pycdlib.pycdlibexception import PyCdlibException
 
 from hostlib import Refusal, shown
+from hostlib.files import UntrustedFileError, read_regular
+from disctrial import imagewalk
 
 JOLIET = "Joliet"
 ISO9660 = "ISO 9660"
@@ -23,8 +31,33 @@ SECTOR = 2048
 # What a plain name never holds: the path separators of either system and
 # the colon of a drive letter or a stream.
 SEPARATORS = "/\\:"
-# Directories nested deeper than this are taken for a loop.
-DEPTH_LIMIT = 64
+DEPTH_LIMIT = imagewalk.DEPTH_LIMIT
+# AUTORUN.INF as Windows reads it: a few lines; more is no INF of autorun's.
+AUTORUN_LIMIT = 1 << 20
+# The process that opens the image first: its memory and its processor
+# time (and twice that on the clock).
+PROBE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "probe.py")
+PROBE_MEMORY = 1 << 30
+PROBE_SECONDS = 60
+PROBE_REFUSED = 3
+
+
+def probe(path):
+    """Opens the image with pycdlib in a process of its own, under limits;
+    Refusal when pycdlib refuses it or cannot read it within them."""
+    command = ["prlimit", f"--as={PROBE_MEMORY}", f"--cpu={PROBE_SECONDS}", "--",
+               sys.executable, "-I", PROBE, path]
+    bounds = f"{PROBE_MEMORY >> 20} MiB of memory and {PROBE_SECONDS} s"
+    try:
+        result = subprocess.run(command, capture_output=True, text=True,
+                                timeout=2 * PROBE_SECONDS)
+    except subprocess.TimeoutExpired:
+        raise Refusal(f"the image cannot be read within {bounds}", repr(path)) from None
+    if result.returncode == PROBE_REFUSED:
+        raise Refusal("not an ISO 9660 image (" + (result.stdout.strip() or "unreadable") + ")",
+                      repr(path))
+    if result.returncode != 0:
+        raise Refusal(f"the image cannot be read within {bounds}", repr(path))
 
 
 class DiscImage:
@@ -34,17 +67,13 @@ class DiscImage:
         if not os.path.isfile(path):
             raise Refusal("the image does not exist or is no file", repr(path))
         self.path = path
+        self.walked = imagewalk.check(path)
+        probe(path)
         self.iso = pycdlib.PyCdlib()
         try:
             self.iso.open(path)
         except (PyCdlibException, OSError, ValueError, IndexError, KeyError) as error:
             raise Refusal("not an ISO 9660 image (" + first_line(error) + ")", repr(path))
-        size = os.path.getsize(path)
-        needed = self.iso.pvd.space_size * self.iso.pvd.log_block_size
-        if size < needed:
-            self.close()
-            raise Refusal(f"the image is truncated: it holds {size} of its {needed} bytes",
-                          repr(path))
         self.has_joliet = self.iso.has_joliet()
         try:
             self.check_trees()
@@ -83,9 +112,8 @@ class DiscImage:
         if past:
             raise Refusal("the image is damaged: a file's data runs past its end "
                           f"(sector {max(past)} of {space})", repr(self.path))
-        if sum(length for _, length in extents) > space:
-            raise Refusal("the image is damaged: its files take more sectors than it holds "
-                          f"({sum(length for _, length in extents)} of {space})", repr(self.path))
+        # Records that share one extent are counted once here (the two
+        # trees name the same data) and once each by imagewalk's bound.
         ordered = sorted(extents)
         for (start, length), (next_start, _) in zip(ordered, ordered[1:]):
             if start + length > next_start:
@@ -172,7 +200,8 @@ def plain_name(name, tree, parts):
 def walk_records(root, tree):
     """(path parts, record) of every file and folder under the root, the
     names checked plain; a folder met again, or too deep, is a loop and
-    refused."""
+    refused (imagewalk has refused such an image already: this walk, too,
+    never loops)."""
     seen = {root.extent_location()}
     pending = [([], root)]
     while pending:
@@ -236,8 +265,11 @@ class Autorun:
         if path is None:
             self.fatal.append(f"no {AUTORUN} in the root")
             return
-        with open(path, "rb") as source:
-            text = source.read().decode("cp1252", errors="replace")
+        try:
+            text = read_regular(path, AUTORUN_LIMIT).decode("cp1252", errors="replace")
+        except UntrustedFileError as error:
+            self.fatal.append(f"{AUTORUN} cannot be read: it is {error.strerror}")
+            return
         parser = configparser.ConfigParser(strict=False, interpolation=None,
                                            delimiters=("=",), comment_prefixes=(";",))
         try:

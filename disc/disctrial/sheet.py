@@ -8,6 +8,8 @@ from PIL import Image, ImageDraw, ImageFont
 FONT = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
 BOLD = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf"
 TILE = (320, 240)
+# The session's screen (wine/session.sh): no picture of it is larger.
+SCREEN = (1024, 768)
 LABEL_HEIGHT = 40
 REASON_LINE = 14
 COLUMNS = 4
@@ -20,16 +22,21 @@ FAIL_COLOUR = (240, 90, 80)
 
 def picture(shot, facts):
     """The picture of what the version showed (the driver's BMP bytes), or
-    a plain panel that says what happened instead."""
-    if shot:
-        try:
-            with Image.open(io.BytesIO(shot)) as image:
-                return image.convert("RGB")
-        except OSError:
-            pass
+    a plain panel that says what happened instead. Only a BMP of at most
+    the session's screen is decoded."""
+    if shot and shot[:2] == b"BM" and len(shot) >= 26:
+        width = int.from_bytes(shot[18:22], "little", signed=True)
+        height = abs(int.from_bytes(shot[22:26], "little", signed=True))
+        if 0 < width <= SCREEN[0] and 0 < height <= SCREEN[1]:
+            try:
+                with Image.open(io.BytesIO(shot), formats=["BMP"]) as image:
+                    return image.convert("RGB")
+            except (OSError, ValueError, Image.DecompressionBombError):
+                pass
     image = Image.new("RGB", TILE, NOTHING_SHOWN)
     draw = ImageDraw.Draw(image)
-    text = {"nothing": "nothing shown", "crash": "crashed"}.get(facts.get("appeared"),
+    text = {"nothing": "nothing shown", "crash": "crashed",
+            "stopped": "stopped"}.get(facts.get("appeared"),
                                                                  "no answer")
     draw.text((TILE[0] // 2, TILE[1] // 2), text, fill=(255, 255, 255),
               font=ImageFont.truetype(BOLD, 20), anchor="mm")

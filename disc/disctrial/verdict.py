@@ -9,6 +9,7 @@ with "Unsupported Operating System". Another tool's program is only held
 to having started and shown something."""
 from dataclasses import dataclass
 
+from disctrial.bounds import FIGURES
 from disctrial.texts import ENGLISH, code_name, program_resources, texts_seen
 
 
@@ -71,6 +72,7 @@ class Outcome:
     systems: frozenset | None = None    # the launcher's list; None: it has none
     tables: dict | None = None          # the launcher's string tables, by language
     code: str | None = None             # the language whose locale the session ran in
+    stopped: str | None = None          # the session's bound its programs reached (bounds.py)
 
 
 @dataclass(frozen=True)
@@ -119,7 +121,10 @@ def what_appeared(facts):
     if appeared == "nothing":
         return f'nothing (exit code {facts.get("exit", "?")})'
     if appeared == "crash":
-        return f'a crash (exception {int(facts.get("exit", "0")):08X})'
+        code = facts.get("exit", "0")
+        return f'a crash (exception {int(code) if code.isdigit() else 0:08X})'
+    if appeared == "stopped":
+        return "nothing before it was stopped"
     return "no answer within the time limit"
 
 
@@ -162,6 +167,9 @@ def verdict(outcome, drive):
     texts = launcher_texts(outcome)
     if outcome.problems:
         return False, outcome.problems[0]
+    if outcome.stopped:
+        return False, (f"stopped: its programs reached the session's bound of "
+                       f"{FIGURES.get(outcome.stopped, outcome.stopped)}")
     if outcome.bound is not None:
         return False, f"the session did not finish within its bound of {outcome.bound:.0f} s"
     if not outcome.ours:

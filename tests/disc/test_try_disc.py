@@ -5,12 +5,17 @@ version (where 32-bit code runs natively; under emulation one accepted
 and one refused version), a disc whose SETUP.EXE is missing, one whose
 program shows nothing, one whose SETUP.EXE starts the real installer and
 ends at once, one whose program tries to reach the host, images whose
-names or extents are hostile, and the refusals of bad input."""
+names or extents are hostile, one whose SETUP.EXE attacks the trial's
+host (links and FIFOs where the host once read the driver's record, a
+forged record, deep trees, a full disk, a fork bomb, a memory hog, a
+hang), and the refusals of bad input."""
 import os
 import shutil
 import signal
 import subprocess
+import sys
 import tempfile
+import time
 import unittest
 
 from PIL import Image
@@ -30,6 +35,12 @@ ALL_VERSIONS = {"win31": "Win32s", "nt351": "Windows NT 3.51", "win95": "Windows
                 "win2008r2": "Windows Server 2008 R2", "win8": "Windows 8",
                 "win81": "Windows 8.1", "win10": "Windows 10"}
 PLACEHOLDER = "AAAA.TXT"
+sys.path.insert(0, os.path.join(PROJECT, "disc"))
+sys.path.insert(0, PROJECT)
+from disctrial.bounds import GROUP_PREFIX, Hierarchy  # noqa: E402
+# What one Ctrl-C or SIGTERM may take to end a trial, whatever it does.
+INTERRUPT_SECONDS = 10
+CGROUPS = "/sys/fs/cgroup"
 
 
 def environment(name):
@@ -67,6 +78,16 @@ def leftover_sessions(folder):
     return left
 
 
+def leftover_groups():
+    """The trials' control groups left on the machine."""
+    left = []
+    for here, folders, _ in os.walk(CGROUPS):
+        left += [os.path.join(here, name) for name in folders if name.startswith(GROUP_PREFIX)]
+        folders[:] = [name for name in folders if not name.startswith(GROUP_PREFIX)
+                      and here.count("/") < 6]
+    return left
+
+
 def report_rows(output):
     with open(os.path.join(output, "report.txt"), encoding="utf-8") as report:
         lines = report.read().splitlines()
@@ -87,6 +108,7 @@ class Trial(unittest.TestCase):
         cls.setup = environment("TARNELL_SETUP")
         cls.bootstrap = environment("TARNELL_BOOTSTRAP_SETUP")
         cls.escape = environment("TARNELL_ESCAPE_PROBE")
+        cls.hostile = environment("TARNELL_HOSTILE_SETUP")
         # A launcher built to accept 98, XP, 7 and 10, and one that carries
         # German and French.
         cls.systems_launcher = environment("TARNELL_SYSTEMS_LAUNCHER")
@@ -107,6 +129,7 @@ class Trial(unittest.TestCase):
         for name in left:
             shutil.rmtree(os.path.join(sessions, name), ignore_errors=True)
         self.assertEqual(left, {})
+        self.assertEqual(leftover_groups(), [])
 
     def image(self, name, files, joliet=True):
         """An image made with xorriso from {path on the disc: bytes or a
@@ -207,7 +230,9 @@ class Trial(unittest.TestCase):
                 while line and "starting" not in line:
                     line = process.stdout.readline()
                 process.send_signal(sent)
+                signalled = time.monotonic()
                 _, errors = process.communicate(timeout=120)
+                self.assertLess(time.monotonic() - signalled, INTERRUPT_SECONDS)
                 self.assertEqual(process.returncode, 130 if sent == signal.SIGINT else 143, errors)
                 self.assertEqual(errors.strip(), "try-disc: interrupted; nothing written")
                 self.assertFalse(os.path.exists(output))
@@ -256,6 +281,98 @@ class Trial(unittest.TestCase):
                             "--no-sandbox")
         self.assertIn("wrote around the drives yes", result.stdout)
         self.assertTrue(os.path.isfile(canary + ".unix"))
+
+    def hostile_image(self, name, orders):
+        """A disc whose autorun program is the hostile SETUP.EXE, with its
+        orders: {Windows version ("5.1"): attack and arguments}."""
+        text = "".join(f"{version} {attack}\n" for version, attack in orders.items())
+        return self.image(name, {"AUTORUN.INF": b"[autorun]\r\nopen=SETUP.EXE\r\n",
+                                 "SETUP.EXE": self.hostile, "HOSTILE.TXT": text.encode()})
+
+    def test_attacks_on_the_host_are_stopped_and_leave_nothing(self):
+        missing = Hierarchy().missing
+        self.assertEqual(missing, [], "this machine gives the trial no control group: the "
+                         "fork bomb and the memory hog would reach the host")
+        # Host files only root may read, which the disc's program links to
+        # where the driver's record once lay on C:.
+        marker = "planted-host-secret-5f3e"
+        text, picture = os.path.join(self.work, "planted.txt"), os.path.join(self.work, "planted.bmp")
+        with open(text, "w") as out:
+            out.write(marker + "\n")
+        Image.new("RGB", (64, 64), (255, 0, 255)).save(picture)
+        for path in (text, picture):
+            os.chmod(path, 0o600)
+        # Each version its attack; Windows Me's program is well and shows
+        # its box while the others are stopped beside it.
+        image = self.hostile_image("attacks", {
+            "4.0": f"links {text} {picture}", "4.10": "fork", "4.90": "well",
+            "5.0": "memory", "5.1": "fill", "6.0": "deep 3000"})
+        output = self.output("attacks")
+        started = time.monotonic()
+        result = self.trial(image, "--output", output,
+                            "--versions", "nt40,win98,winme,win2k,winxp,vista")
+        self.assertLess(time.monotonic() - started, 1500 if self.emulated else 240)
+        self.assertEqual(result.returncode, 1, result.stdout + result.stderr)
+        rows = report_rows(output)
+        # (version, what its row says) — the forged record written to the
+        # program's output changes nothing: the box is the driver's.
+        expected = [
+            ("Windows NT 4.0", 'box "Hostile setup": "made 5 links and FIFOs'),
+            ("Windows NT 4.0", "as promised"),
+            ("Windows 98", "FELL SHORT: stopped: its programs reached the session's bound of "
+                           "256 processes"),
+            ("Windows Me", 'box "Hostile setup": "well"'),
+            ("Windows 2000", "bound of 2 GiB of memory"),
+            ("Windows XP", "bound of 1 GiB written"),
+            ("Windows Vista", 'box "Hostile setup": "nested 3000 folders"'),
+        ]
+        for version, says in expected:
+            with self.subTest(version=version, says=says):
+                self.assertIn(says, rows[version])
+        self.assertIn("6 versions: 3 as promised, 3 fell short", result.stdout)
+        # Nothing of the host's files reached the output.
+        for name in os.listdir(output):
+            with open(os.path.join(output, name), "rb") as source:
+                self.assertNotIn(marker.encode(), source.read(), name)
+            if name.endswith(".png"):
+                with Image.open(os.path.join(output, name)) as shown:
+                    self.assertNotEqual(shown.size, (64, 64), name)
+        self.assertEqual(processes_naming("/tools/inside.sh"), [])
+
+    def test_a_deep_tree_made_without_the_sandbox_is_removed(self):
+        image = self.hostile_image("deep", {"5.1": "deep 3000"})
+        result = self.trial(image, "--output", self.output("deep"), "--versions", "winxp",
+                            "--no-sandbox")
+        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+        self.assertIn('"nested 3000 folders"', result.stdout)
+        self.assertNotIn("could not remove", result.stderr)
+
+    def test_one_interrupt_ends_a_trial_whose_programs_hang_or_fork(self):
+        image = self.hostile_image("hang", {"5.1": "hang", "5.0": "fork"})
+        output = self.output("hang")
+        for sent in (signal.SIGINT, signal.SIGTERM):
+            with self.subTest(sent.name):
+                process = subprocess.Popen(
+                    [PYTHON, TRY_DISC, "--driver", self.driver, "--prefix", self.prefix,
+                     "--output", output, "--versions", "win2k,winxp", image],
+                    stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+                starting = 0
+                while starting < 2:
+                    line = process.stdout.readline()
+                    self.assertTrue(line, "the trial ended before its sessions started")
+                    starting += "starting" in line
+                # The programs at work: the fork bomb at its bound, the
+                # other hanging.
+                time.sleep(60 if self.emulated else 5)
+                process.send_signal(sent)
+                signalled = time.monotonic()
+                _, errors = process.communicate(timeout=120)
+                self.assertLess(time.monotonic() - signalled, INTERRUPT_SECONDS)
+                self.assertEqual(process.returncode, 130 if sent == signal.SIGINT else 143, errors)
+                self.assertEqual(errors.strip(), "try-disc: interrupted; nothing written")
+                self.assertFalse(os.path.exists(output))
+                self.assertEqual(processes_naming("/tools/inside.sh"), [])
+                self.assertEqual(leftover_groups(), [])
 
     def test_hostile_images_are_refused_before_anything_is_extracted(self):
         whole = self.image("placeholder", {"AUTORUN.INF": AUTORUN, PLACEHOLDER: b"x"})

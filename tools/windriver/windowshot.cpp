@@ -1,5 +1,7 @@
 /* A picture of a window as the screen shows it, and the wait until that
  * picture holds still; see windriver.h. */
+#include <string.h>
+
 #include "tools/windriver/windriver.h"
 
 /* Time between two captures that must agree: long enough for a paint in
@@ -21,10 +23,23 @@ BITMAPINFO TopDownBitmapInfo(int width, int height)
     return info;
 }
 
+/* The part of the window's rectangle that lies on the screen: a window
+ * may claim any size, and only what the screen shows can be copied. */
+static RECT ShownPart(HWND window)
+{
+    RECT rect, screen;
+    screen.left = GetSystemMetrics(SM_XVIRTUALSCREEN);
+    screen.top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    screen.right = screen.left + GetSystemMetrics(SM_CXVIRTUALSCREEN);
+    screen.bottom = screen.top + GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    if (!GetWindowRect(window, &rect) || !IntersectRect(&rect, &rect, &screen))
+        SetRectEmpty(&rect);
+    return rect;
+}
+
 HBITMAP CopyWindowArea(HWND window, int *width, int *height)
 {
-    RECT rect;
-    GetWindowRect(window, &rect);
+    RECT rect = ShownPart(window);
     *width = rect.right - rect.left;
     *height = rect.bottom - rect.top;
 
@@ -57,11 +72,11 @@ std::vector<DWORD> ReadWindowArea(HWND window, int *width, int *height)
     return pixels;
 }
 
-BOOL SaveWindowPicture(HWND window, const char *path)
+bool WindowPicture(HWND window, std::vector<BYTE> *bmp)
 {
     int width, height;
     HBITMAP bitmap = CopyWindowArea(window, &width, &height);
-    int rowBytes = (width * 3 + 3) & ~3;
+    DWORD rowBytes = ((DWORD)width * 3 + 3) & ~3u;
     HDC screen = GetDC(NULL);
 
     BITMAPINFOHEADER info = {};
@@ -71,27 +86,40 @@ BOOL SaveWindowPicture(HWND window, const char *path)
     info.biPlanes = 1;
     info.biBitCount = BMP_BITS;
     info.biCompression = BI_RGB;
-    info.biSizeImage = rowBytes * height;
-    BYTE *pixels = (BYTE *)HeapAlloc(GetProcessHeap(), 0, info.biSizeImage);
-    GetDIBits(screen, bitmap, 0, height, pixels, (BITMAPINFO *)&info, DIB_RGB_COLORS);
+    info.biSizeImage = rowBytes * (DWORD)height;
 
     BITMAPFILEHEADER file = {};
     file.bfType = BMP_SIGNATURE;
     file.bfOffBits = sizeof(file) + sizeof(info);
     file.bfSize = file.bfOffBits + info.biSizeImage;
 
+    bmp->assign(file.bfSize, 0);
+    memcpy(bmp->data(), &file, sizeof(file));
+    memcpy(bmp->data() + sizeof(file), &info, sizeof(info));
+    bool ok = bitmap && width > 0 && height > 0 &&
+              GetDIBits(screen, bitmap, 0, height, bmp->data() + file.bfOffBits,
+                        (BITMAPINFO *)(bmp->data() + sizeof(file)), DIB_RGB_COLORS) == height;
+    if (!ok)
+        bmp->clear();
+
+    if (bitmap)
+        DeleteObject(bitmap);
+    ReleaseDC(NULL, screen);
+    return ok;
+}
+
+BOOL SaveWindowPicture(HWND window, const char *path)
+{
+    std::vector<BYTE> bmp;
+    if (!WindowPicture(window, &bmp))
+        return FALSE;
     HANDLE out = CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
-    DWORD written;
+    DWORD written = 0;
     BOOL ok = out != INVALID_HANDLE_VALUE &&
-              WriteFile(out, &file, sizeof(file), &written, NULL) &&
-              WriteFile(out, &info, sizeof(info), &written, NULL) &&
-              WriteFile(out, pixels, info.biSizeImage, &written, NULL);
+              WriteFile(out, bmp.data(), (DWORD)bmp.size(), &written, NULL) &&
+              written == bmp.size();
     if (out != INVALID_HANDLE_VALUE)
         CloseHandle(out);
-
-    HeapFree(GetProcessHeap(), 0, pixels);
-    DeleteObject(bitmap);
-    ReleaseDC(NULL, screen);
     return ok;
 }
 

@@ -67,13 +67,17 @@ void ClickControl(HWND control, int clicks = 1);
  * one DWORD 0x00RRGGBB, rows from the top. */
 BITMAPINFO TopDownBitmapInfo(int width, int height);
 /* A bitmap compatible with the screen holding the window's screen area,
- * frame included; the caller deletes it. */
+ * frame included, as far as it lies on the screen; the caller deletes it. */
 HBITMAP CopyWindowArea(HWND window, int *width, int *height);
 /* The window's screen area, frame included, as TopDownBitmapInfo pixels;
  * empty, and 0 x 0, when it cannot be read. */
 std::vector<DWORD> ReadWindowArea(HWND window, int *width, int *height);
-/* Copies the window's screen area, frame included, into a 24-bit BMP
- * file; FALSE when the file cannot be written. */
+/* The window's screen area, frame included, as far as it lies on the
+ * screen, as the bytes of a 24-bit BMP file; false, and empty, when it
+ * cannot be read. */
+bool WindowPicture(HWND window, std::vector<BYTE> *bmp);
+/* The same written to a BMP file; FALSE when it cannot be read or the
+ * file cannot be written. */
 BOOL SaveWindowPicture(HWND window, const char *path);
 
 #endif
