@@ -1,9 +1,10 @@
-"""The launcher's texts are ANSI text of one code page, Windows-1252: the
-check every brand text goes through, for the brand's words (make_brand.py)
+"""The launcher's texts are ANSI text of one code page, the contract's
+(Windows-1252): the check every brand text goes through, for the brand's words (make_brand.py)
 and its translations (languages.py) alike."""
 from hostlib import Refusal
+from launcher.contract import LAUNCHER
 
-TEXT_CODE_PAGE = 1252
+TEXT_CODE_PAGE = LAUNCHER.code_page
 ENCODING = f"cp{TEXT_CODE_PAGE}"
 
 

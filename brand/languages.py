@@ -11,18 +11,18 @@ language gives all but the title, and the text for an installer that
 cannot be started too when the launcher accepts a system after XP, the
 only ones that show it.
 
-make_brand.py calls check_languages(). The title's limits and English
-form, the buttons' font and the room of their texts come from the
-launcher's layout (layout.py).
+make_brand.py calls check_languages(). The languages, the texts' keys,
+ids and limits, and the title's room and English form are the launcher's
+contract's; the buttons' font and the room of their texts come from the
+layout (layout.py).
 """
 import os
 import struct
 
 from hostlib import Refusal
 from brand.codepage import TEXT_CODE_PAGE, windows_1252
-from brand.systems import INSTALLER_FAILED_TEXT
-from brand.layout import (BUTTON_FONT_FACE, BUTTON_FONT_POINTS, BUTTON_TEXT_ROOM, ENGLISH_TITLE,
-                          LONGEST_DOS_NAME, TITLE_LEAD, TITLE_LIMIT)
+from brand.layout import BUTTON_FONT_FACE, BUTTON_FONT_POINTS, BUTTON_TEXT_ROOM
+from launcher.contract import LAUNCHER
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SHIPPED = os.path.join(HERE, "languages")
@@ -30,54 +30,28 @@ SHIPPED = os.path.join(HERE, "languages")
 SETTINGS = {"languages": ("TARNELL_LANGUAGES", "--languages"),
             "files": ("TARNELL_LANGUAGE_FILES", "--language-file")}
 
-# ISO 639-1 code: name, Windows primary language id, ANSI code page. The
-# launcher's texts are Windows-1252; the others are named to be refused.
-LANGUAGES = {
-    "af": ("Afrikaans", 0x36, 1252), "ca": ("Catalan", 0x03, 1252),
-    "da": ("Danish", 0x06, 1252), "de": ("German", 0x07, 1252),
-    "es": ("Spanish", 0x0A, 1252), "eu": ("Basque", 0x2D, 1252),
-    "fi": ("Finnish", 0x0B, 1252), "fo": ("Faroese", 0x38, 1252),
-    "fr": ("French", 0x0C, 1252), "gl": ("Galician", 0x56, 1252),
-    "id": ("Indonesian", 0x21, 1252), "is": ("Icelandic", 0x0F, 1252),
-    "it": ("Italian", 0x10, 1252), "ms": ("Malay", 0x3E, 1252),
-    "nl": ("Dutch", 0x13, 1252), "no": ("Norwegian", 0x14, 1252),
-    "pt": ("Portuguese", 0x16, 1252), "sv": ("Swedish", 0x1D, 1252),
-    "sw": ("Swahili", 0x41, 1252),
-    "ar": ("Arabic", 0x01, 1256), "be": ("Belarusian", 0x23, 1251),
-    "bg": ("Bulgarian", 0x02, 1251), "cs": ("Czech", 0x05, 1250),
-    "el": ("Greek", 0x08, 1253), "et": ("Estonian", 0x25, 1257),
-    "fa": ("Persian", 0x29, 1256), "he": ("Hebrew", 0x0D, 1255),
-    "hr": ("Croatian", 0x1A, 1250), "hu": ("Hungarian", 0x0E, 1250),
-    "ja": ("Japanese", 0x11, 932), "ko": ("Korean", 0x12, 949),
-    "lt": ("Lithuanian", 0x27, 1257), "lv": ("Latvian", 0x26, 1257),
-    "mk": ("Macedonian", 0x2F, 1251), "pl": ("Polish", 0x15, 1250),
-    "ro": ("Romanian", 0x18, 1250), "ru": ("Russian", 0x19, 1251),
-    "sk": ("Slovak", 0x1B, 1250), "sl": ("Slovenian", 0x24, 1250),
-    "sq": ("Albanian", 0x1C, 1250), "sr": ("Serbian", 0x1A, 1251),
-    "th": ("Thai", 0x1E, 874), "tr": ("Turkish", 0x1F, 1254),
-    "uk": ("Ukrainian", 0x22, 1251), "vi": ("Vietnamese", 0x2A, 1258),
-    "zh": ("Chinese", 0x04, 936),
-}
-# Bokmal and Nynorsk share the primary language Norwegian, and one text.
-ALIASES = {"nb": "no", "nn": "no"}
-SUBLANG_DEFAULT = 0x01
+# ISO 639-1 code: name, Windows primary language id, ANSI code page, of
+# the languages Windows has (the contract's); the launcher's texts are of
+# its code page, the others are named to be refused.
+LANGUAGES = {code: (language.name, language.primary, language.code_page)
+             for code, language in LAUNCHER.languages.items()}
+ALIASES = LAUNCHER.aliases
+SUBLANG_DEFAULT = LAUNCHER.sublanguage
 
-# Keys of a language file and the string ids they fill (resource.h).
-TEXTS = {"start-install": "IDS_START_INSTALL", "dont-install": "IDS_DONT_INSTALL",
-         "unsupported-os": "IDS_UNSUPPORTED_OS", "second-instance": "IDS_SECOND_INSTANCE",
-         "error-caption": "IDS_ERROR_CAPTION", "title": "IDS_TITLE_FORMAT",
-         "installer-failed": "IDS_INSTALLER_FAILED"}
+# Keys of a language file and the string ids they fill.
+TEXTS = {text.key: "IDS_" + text.name for text in LAUNCHER.texts}
 # Texts that English stands in for when a file lacks them: the title, and
 # the installer's failure where the launcher never shows it.
 INSTALLER_FAILED = "installer-failed"
-OPTIONAL = {"title": ENGLISH_TITLE, INSTALLER_FAILED: INSTALLER_FAILED_TEXT}
+OPTIONAL = {text.key: LAUNCHER.english_title() if text.english is None else text.english
+            for text in LAUNCHER.texts if text.optional}
 REQUIRED = tuple(key for key in TEXTS if key not in OPTIONAL)
-BUTTONS = ("start-install", "dont-install")
+BUTTONS = tuple(button.text for button in LAUNCHER.buttons.values())
 
-# The launcher's buffers (texts.h): a translated text holds 127
-# characters, the caption's words 46 (47 with the space before them).
-TEXT_LIMIT = 127
-CAPTION_LIMIT = 46
+# The launcher's buffers: a translated text holds 127 characters, the
+# caption's words 46 (47 with the space before them).
+TEXT_LIMIT = LAUNCHER.text_limit
+CAPTION_LIMIT = LAUNCHER.caption_limit
 PLACEHOLDERS = ("{product}", "{file}", "{version}")
 
 # The buttons' font at 96 dots per inch: its face of Windows' MS Sans
@@ -260,13 +234,15 @@ def check_title(setting, template, product, version):
     if "%" in bare or "{" in bare or "}" in bare:
         raise Refusal("the title holds no % and no braces but its three placeholders",
                       repr(template), setting)
-    length = len(TITLE_LEAD) + len(bare) + len(product) + len(version) + LONGEST_DOS_NAME
-    if length > TITLE_LIMIT:
-        raise Refusal(f"the title of a launcher with an 8.3 name takes {length} "
-                      f"characters, of the {TITLE_LIMIT} the title holds", repr(template),
-                      setting)
-    return TITLE_LEAD + template.replace("{product}", product).replace("{file}", "%s").replace(
-        "{version}", "%s")
+    title = LAUNCHER.title_lead + template.replace("{product}", product).replace(
+        "{file}", "%s").replace("{version}", "%s")
+    room = LAUNCHER.title_room(title, version)
+    if room < LAUNCHER.dos_name:
+        limit = LAUNCHER.title_size - 1
+        raise Refusal(f"the title of a launcher with an 8.3 name takes "
+                      f"{limit - room + LAUNCHER.dos_name} characters, of the {limit} the title "
+                      "holds", repr(template), setting)
+    return title
 
 
 def check_texts(code, texts, setting, product, version, widths):
@@ -326,13 +302,12 @@ def languages_h(carried):
                         for code in carried)
     lines = ["/* The languages the launcher carries besides English, written by",
              " * make_brand.py: each one's primary language and the language of its",
-             " * string table. */",
+             " * string table (their texts are of the contract's TEXT_CODE_PAGE). */",
              "#ifndef LAUNCHER_LANGUAGES_H",
              "#define LAUNCHER_LANGUAGES_H",
              "",
              f"#define TARNELL_LANGUAGE_COUNT {len(carried)}",
              f"#define TARNELL_LANGUAGE_TABLE {{ {entries} }}",
-             f"#define TARNELL_TEXT_CODE_PAGE {TEXT_CODE_PAGE}",
              "",
              "#endif",
              ""]

@@ -31,6 +31,7 @@ from brand import languages, systems  # noqa: E402
 from brand.art.artformat import write_files  # noqa: E402
 from brand.codepage import windows_1252  # noqa: E402
 from brand.layout import TITLE_SIZE, WORD_AND_VERSION_LIMIT  # noqa: E402
+from launcher.contract import LAUNCHER  # noqa: E402
 
 VERSION_PATTERN = re.compile(r"^([0-9]+)\.([0-9]+)\.([0-9]+)$")
 VERSION_PART_LIMIT = 0xFFFF
@@ -123,7 +124,7 @@ def check_brand(product, version, company, copyright_, names="cmake"):
     name = {key: pair[0 if names == "cmake" else 1] for key, pair in SETTINGS.items()}
     product_bytes = check_product(name["product"], product)
     numbers = check_version(name["version"], version)
-    if len(product) + len(version) > WORD_AND_VERSION_LIMIT:
+    if LAUNCHER.title_room(LAUNCHER.title_format(product), version) < LAUNCHER.dos_name:
         raise Refusal(f"the product word and the version take at most "
                       f"{WORD_AND_VERSION_LIMIT} characters together, so that the title of a "
                       f"launcher with an 8.3 name fits its {TITLE_SIZE}-character buffer; with "

@@ -1,27 +1,18 @@
 """The systems a launcher accepts (TARNELL_SYSTEMS, --systems), by the
-names and bits of the launcher's own header, launcher/systems.h, read as
-layout.py reads layout.h; the check of a list, and accepted.h, which the
-build takes from it: the list's bits, its text for the version block's
-"SupportedSystems", and whether it names a system after the original
-set (the launcher then carries its manifest and asks for rights for its
-installer).
+names and bits of the launcher's contract; the check of a list, and
+accepted.h, which the build takes from it: the list's bits, its text for
+the version block's "SupportedSystems", and whether it names a system
+after the original set (the launcher then carries its manifest and asks
+for rights for its installer).
 """
-import os
-
 from hostlib import Refusal
-from brand.layout import read_defines
+from launcher.contract import LAUNCHER
 
-SYSTEMS_H = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))),
-                         "launcher", "systems.h")
-NAME_SUFFIX = "_NAME"
 SETTING = {"cmake": "TARNELL_SYSTEMS", "options": "--systems"}
 
-_HEADER = read_defines(SYSTEMS_H)
-# {name: bit}, in the header's order.
-SYSTEMS = {text: _HEADER[key[:-len(NAME_SUFFIX)]] for key, text in _HEADER.items()
-           if key.startswith("SYSTEM_") and key.endswith(NAME_SUFFIX)}
-ORIGINAL = _HEADER["SYSTEMS_ORIGINAL"]
-INSTALLER_FAILED_TEXT = _HEADER["TEXT_INSTALLER_FAILED"]
+# {name: bit}, in the order of their bits, as a list is written.
+SYSTEMS = {system.name: system.bit for system in LAUNCHER.by_bit()}
+ORIGINAL = LAUNCHER.original_mask
 
 
 def parse_systems(text, setting):
@@ -55,7 +46,7 @@ def accepted_h(names):
         mask |= SYSTEMS[name]
     ordered = [name for name in SYSTEMS if name in names]
     lines = ["/* The systems the launcher accepts, written by make_brand.py from the",
-             " * brand's list (launcher/systems.h names the bits). */",
+             " * brand's list (the launcher's contract names the bits). */",
              "#ifndef LAUNCHER_ACCEPTED_H",
              "#define LAUNCHER_ACCEPTED_H",
              "",

@@ -7,7 +7,6 @@
 
 #include <windows.h>
 #include "resource.h"
-#include "layout.h"
 
 /* Class, class menu and icon share the one word. */
 #define LAUNCHER_CLASS_NAME  "TARNELL"
@@ -20,16 +19,7 @@
  * its file name, and launchers of other products do not. */
 #define LAUNCHER_TITLE_FORMAT TITLE_LEAD TARNELL_PRODUCT_NAME TITLE_WORDS
 #define LAUNCHER_MUTEX_NAME   LAUNCHER_TITLE_FORMAT
-
-#define ERROR_CAPTION_SUFFIX  " Error Information"
-#define TEXT_UNSUPPORTED_OS   "Unsupported Operating System"
-#define TEXT_SECOND_INSTANCE  "Only one instance of this program allowed!"
-#define TEXT_ERROR_CAPTION    ERROR_CAPTION_SUFFIX
 #define TEXT_TITLE_FORMAT     LAUNCHER_TITLE_FORMAT
-
-#define INSTALLER_NAME        "Setup.exe"
-#define TEXT_START_INSTALL    "Start Install"
-#define TEXT_DONT_INSTALL     "Don't Install"
 
 /* Buffer sizes, terminators included. */
 #define MODULE_PATH_SIZE      772
@@ -40,8 +30,7 @@
 /* The title's fixed text and version take 44 characters for KELMORA
  * 2.31.005, which leaves room for 35 characters of the display name. The
  * build refuses a brand that leaves less than an 8.3 name's 12. */
-#define TITLE_FIXED_CHARS     ((int)(sizeof(LAUNCHER_TITLE_FORMAT) - 1 - TITLE_FIELD_CHARS + sizeof(TARNELL_VERSION_TEXT) - 1))
-#define TITLE_NAME_CHARS      (TITLE_SIZE - 1 - TITLE_FIXED_CHARS)
+#define TITLE_NAME_CHARS      ((int)TITLE_ROOM(sizeof(LAUNCHER_TITLE_FORMAT) - 1, sizeof(TARNELL_VERSION_TEXT) - 1))
 
 /* The texts in the user's language, and the sizes that follow from them. */
 #include "texts.h"
@@ -49,7 +38,7 @@
 /* The systems the launcher accepts, and how it starts the installer. */
 #include "systems.h"
 
-/* Window style; its size and the panel's layout are in layout.h. */
+/* Window style; its size and the panel's layout are the contract's. */
 #define LAUNCHER_STYLE        (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX)
 #define POINTS_PER_INCH       72
 

@@ -16,9 +16,6 @@
 #include "util/osinfo.h"
 #include "util/texthelp.h"
 
-/* Windows 11 reports 10.0, from this build on. */
-#define WIN11_FIRST_BUILD        22000
-
 #ifndef ERROR_ELEVATION_REQUIRED
 #define ERROR_ELEVATION_REQUIRED 740
 #endif
@@ -29,37 +26,34 @@ typedef struct tagKNOWN_SYSTEM
     int system;
 } KNOWN_SYSTEM;
 
-static const KNOWN_SYSTEM knownSystems[] =
-{
-    { OS_TYPE_WIN95A, SYSTEM_95 }, { OS_TYPE_WIN95B, SYSTEM_95 }, { OS_TYPE_WIN98, SYSTEM_98 },
-    { OS_TYPE_WINME, SYSTEM_ME }, { OS_TYPE_WINNT3, SYSTEM_NT351 }, { OS_TYPE_WINNT4, SYSTEM_NT4 },
-    { OS_TYPE_WIN2000, SYSTEM_2000 }, { OS_TYPE_WINXP, SYSTEM_XP }, { OS_TYPE_OTHER, SYSTEM_WIN32S },
-};
+/* The contract names the library's codes; they must be the library's. */
+CONTRACT_OS_TYPE_CHECKS
+
+static const KNOWN_SYSTEM knownSystems[] = CONTRACT_KNOWN_SYSTEMS;
 
 typedef struct tagLATER_SYSTEM
 {
     DWORD major, minor;
     BOOL server;                /* any product type but a workstation */
+    DWORD firstBuild;           /* where a system shares its twin's version */
     int system;
 } LATER_SYSTEM;
 
-/* Servers of 6.2 and later (2012 and on) have no name: they are refused. */
-static const LATER_SYSTEM laterSystems[] =
-{
-    { 5, 2, FALSE, SYSTEM_XP64 }, { 5, 2, TRUE, SYSTEM_2003 },
-    { 6, 0, FALSE, SYSTEM_VISTA }, { 6, 0, TRUE, SYSTEM_2008 },
-    { 6, 1, FALSE, SYSTEM_7 }, { 6, 1, TRUE, SYSTEM_2008R2 },
-    { 6, 2, FALSE, SYSTEM_8 }, { 6, 3, FALSE, SYSTEM_81 },
-    { 10, 0, FALSE, SYSTEM_10 },
-};
+/* Servers of 6.2 and later (2012 and on) have no name: they are refused.
+ * Windows 11 reports 10.0, from its first build on. */
+static const LATER_SYSTEM laterSystems[] = CONTRACT_LATER_SYSTEMS;
 
 #define COUNT_OF(table) (sizeof(table) / sizeof((table)[0]))
 
-/* The later system that runs, or 0 when it has no name here. */
+/* The later system that runs, or 0 when it has no name here: of the
+ * systems of its version and product type, the one of the latest first
+ * build it has reached. */
 static int RunningLaterSystem(void)
 {
     OSVERSIONINFOEXA info;
     UINT index;
+    int system = 0;
+    DWORD reached = 0;
 
     info.dwOSVersionInfoSize = sizeof(info);
     if (!GetVersionExA((OSVERSIONINFOA *)&info) || info.dwPlatformId != VER_PLATFORM_WIN32_NT)
@@ -69,14 +63,14 @@ static int RunningLaterSystem(void)
         const LATER_SYSTEM *later = &laterSystems[index];
 
         if (later->major == info.dwMajorVersion && later->minor == info.dwMinorVersion &&
-            later->server == (info.wProductType != VER_NT_WORKSTATION))
+            later->server == (info.wProductType != VER_NT_WORKSTATION) &&
+            info.dwBuildNumber >= later->firstBuild && (!system || later->firstBuild >= reached))
         {
-            if (later->system == SYSTEM_10 && info.dwBuildNumber >= WIN11_FIRST_BUILD)
-                return SYSTEM_11;
-            return later->system;
+            system = later->system;
+            reached = later->firstBuild;
         }
     }
-    return 0;
+    return system;
 }
 
 BOOL AcceptRunningSystem(int osType)

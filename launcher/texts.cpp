@@ -60,7 +60,7 @@ static BOOL ReadTranslation(WORD language)
         if (id >= IDS_START_INSTALL && id <= IDS_LAST_TEXT && length > 0)
         {
             LPSTR text = translatedTexts[id - IDS_START_INSTALL];
-            int bytes = WideCharToMultiByte(TARNELL_TEXT_CODE_PAGE, 0, entry, (int)length, text,
+            int bytes = WideCharToMultiByte(TEXT_CODE_PAGE, 0, entry, (int)length, text,
                                             TRANSLATED_TEXT_SIZE - 1, NULL, NULL);
             if (bytes <= 0)
                 return FALSE;
@@ -77,7 +77,7 @@ void ChooseLauncherLanguage(void)
     WORD primary = PRIMARYLANGID(GetUserDefaultLangID());
     int index;
 
-    if (GetACP() != TARNELL_TEXT_CODE_PAGE)
+    if (GetACP() != TEXT_CODE_PAGE)
         return;
     for (index = 0; index < TARNELL_LANGUAGE_COUNT; index++)
     {
@@ -99,7 +99,7 @@ LPCSTR LauncherText(UINT id)
 /* The format's two %s give way to the name and the version. */
 int TitleNameRoom(LPCSTR format)
 {
-    int room = TITLE_SIZE - 1 - (lstrlenA(format) - TITLE_FIELD_CHARS + lstrlenA(TARNELL_VERSION_TEXT));
+    int room = TITLE_ROOM(lstrlenA(format), lstrlenA(TARNELL_VERSION_TEXT));
 
     return room < 0 ? 1 : room + 1;
 }

@@ -7,18 +7,15 @@
 #ifndef LAUNCHER_TEXTS_H
 #define LAUNCHER_TEXTS_H
 
-/* A text holds 127 characters and its terminator; the build refuses
- * longer translations. */
-#define LAUNCHER_TEXT_SIZE    128
-
 #ifdef TARNELL_LANGUAGES
 
 #include "languages.h"
 
-/* The caption's words hold 46 characters after their space; the build
- * refuses longer ones. */
+/* A text holds LAUNCHER_TEXT_SIZE - 1 characters and its terminator, the
+ * caption's words CAPTION_WORDS_CHARS after their space; the build refuses
+ * longer translations. */
 #define TRANSLATED_TEXT_SIZE  LAUNCHER_TEXT_SIZE
-#define CAPTION_SUFFIX_CHARS  47
+#define CAPTION_SUFFIX_CHARS  (CAPTION_WORDS_CHARS + 1)
 
 /* Chooses the texts once, before the first is shown: the translation of
  * the user's default language, or English. */

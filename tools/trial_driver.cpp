@@ -48,8 +48,9 @@
 #include <vector>
 
 #include "tools/windriver/windriver.h"
+/* The launcher's control ids (from its contract). */
+#include "contract.h"
 
-#define START_INSTALL_TEXT  "Start Install"
 #define DEFAULT_LIMIT_MS    30000
 #define CRASH_CODE_FLOOR    0xC0000000u
 #define EXIT_USAGE          2
@@ -255,21 +256,26 @@ static bool Start(const char *root, const char *command, PROCESS_INFORMATION *pr
 
 /* --- Working the program ------------------------------------------------------ */
 
-/* The window's Start Install button; else its first visible default push
- * button; NULL when it has neither. */
+/* A visible push button. */
+static bool IsShownButton(HWND control)
+{
+    return control && IsWindowVisible(control) &&
+           lstrcmpiA(ClassName(control).c_str(), WC_BUTTONA) == 0;
+}
+
+/* The launcher's Start Install button, by its control id, whatever its
+ * text in the user's language; in another program's window its first
+ * visible default push button; NULL when it has neither. */
 static HWND StartButton(HWND window)
 {
-    HWND fallback = NULL;
+    HWND start = GetDlgItem(window, ID_START_INSTALL);
+    if (IsShownButton(start))
+        return start;
     for (HWND child : ChildWindows(window))
-    {
-        if (lstrcmpiA(ClassName(child).c_str(), WC_BUTTONA) != 0 || !IsWindowVisible(child))
-            continue;
-        if (WindowText(child) == START_INSTALL_TEXT)
+        if (IsShownButton(child) &&
+            (GetWindowLongA(child, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON)
             return child;
-        if ((GetWindowLongA(child, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON && !fallback)
-            fallback = child;
-    }
-    return fallback;
+    return NULL;
 }
 
 /* Waits for a shown window of the process; NULL when the process ended

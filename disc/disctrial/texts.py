@@ -11,12 +11,14 @@ from dataclasses import dataclass
 
 import pefile
 
-from brand.languages import LANGUAGES, TEXT_CODE_PAGE
+from launcher.contract import LAUNCHER
 
-# The string ids of the launcher's texts (launcher/resource.h), in the
-# first block of sixteen.
-IDS_UNSUPPORTED_OS = 3
-IDS_SECOND_INSTANCE = 4
+# The launcher's texts are of one code page; the languages by their codes.
+TEXT_CODE_PAGE = LAUNCHER.code_page
+LANGUAGES = LAUNCHER.languages
+# The string ids of the refusals, in the first block of sixteen.
+UNSUPPORTED = LAUNCHER.text("unsupported-os")
+SECOND_INSTANCE = LAUNCHER.text("second-instance")
 STRINGS_PER_BLOCK = 16
 TEXT_BLOCK = 1
 RT_STRING = pefile.RESOURCE_TYPE["RT_STRING"]
@@ -29,8 +31,7 @@ class LauncherTexts:
     second_instance: str    # the refusal of a second copy
 
 
-ENGLISH = LauncherTexts("English", "Unsupported Operating System",
-                        "Only one instance of this program allowed!")
+ENGLISH = LauncherTexts("English", UNSUPPORTED.english, SECOND_INSTANCE.english)
 
 
 def primary_language(language_id):
@@ -38,15 +39,15 @@ def primary_language(language_id):
 
 
 def language_name(primary):
-    for name, language, _ in LANGUAGES.values():
-        if language == primary:
-            return name
+    for language in LANGUAGES.values():
+        if language.primary == primary:
+            return language.name
     return f"language 0x{primary:02X}"
 
 
 def language_code(primary):
     """The ISO 639-1 code of a primary language, or None."""
-    return next((code for code, (_, language, _) in LANGUAGES.items() if language == primary),
+    return next((code for code, language in LANGUAGES.items() if language.primary == primary),
                 None)
 
 
@@ -54,7 +55,7 @@ def code_name(code):
     """The name of the language of an ISO 639-1 code (English too), or None."""
     if code == "en":
         return "English"
-    return LANGUAGES[code][0] if code in LANGUAGES else None
+    return LANGUAGES[code].name if code in LANGUAGES else None
 
 
 # The locale a language's user has where its code and its country's differ
@@ -139,5 +140,5 @@ def texts_seen(tables, facts):
     table = tables.get(primary)
     if code_page != TEXT_CODE_PAGE or not table:
         return ENGLISH
-    return LauncherTexts(language_name(primary), table.get(IDS_UNSUPPORTED_OS, ""),
-                         table.get(IDS_SECOND_INSTANCE, ""))
+    return LauncherTexts(language_name(primary), table.get(UNSUPPORTED.id, ""),
+                         table.get(SECOND_INSTANCE.id, ""))

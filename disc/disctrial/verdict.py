@@ -9,6 +9,7 @@ with "Unsupported Operating System". Another tool's program is only held
 to having started and shown something."""
 from dataclasses import dataclass
 
+from launcher.contract import LAUNCHER
 from disctrial.bounds import FIGURES
 from disctrial.texts import ENGLISH, code_name, program_resources, texts_seen
 
@@ -20,42 +21,21 @@ class WindowsVersion:
     system: str             # the launcher's name of the system (--systems)
     reads_joliet: bool      # Windows NT 3.51 reads only the ISO 9660 names
     accepted: bool          # whether a launcher without a list runs on it
-    # The Windows version to set in Wine for it. Wine 8.0 swaps two
-    # product types: its win7 reports 6.1 on a server, Server 2008 R2, and
-    # its win2008r2 6.1 on a workstation, Windows 7.
-    wine_setting: str = ""
-
-    @property
-    def setting(self):
-        return self.wine_setting or self.wine_name
+    setting: str            # the Windows version to set in Wine for it
 
 
-# Every Win32 version Wine offers, in the order of their release.
-VERSIONS = [
-    WindowsVersion("win31", "Win32s", "win32s", True, True),
-    WindowsVersion("nt351", "Windows NT 3.51", "nt3.51", False, True),
-    WindowsVersion("win95", "Windows 95", "95", True, True),
-    WindowsVersion("nt40", "Windows NT 4.0", "nt4", True, True),
-    WindowsVersion("win98", "Windows 98", "98", True, True),
-    WindowsVersion("win2k", "Windows 2000", "2000", True, True),
-    WindowsVersion("winme", "Windows Me", "me", True, True),
-    WindowsVersion("winxp", "Windows XP", "xp", True, True),
-    WindowsVersion("win2003", "Windows Server 2003", "2003", True, False),
-    WindowsVersion("winxp64", "Windows XP x64", "xp64", True, False),
-    WindowsVersion("vista", "Windows Vista", "vista", True, False),
-    WindowsVersion("win2008", "Windows Server 2008", "2008", True, False),
-    WindowsVersion("win7", "Windows 7", "7", True, False, "win2008r2"),
-    WindowsVersion("win2008r2", "Windows Server 2008 R2", "2008r2", True, False, "win7"),
-    WindowsVersion("win8", "Windows 8", "8", True, False),
-    WindowsVersion("win81", "Windows 8.1", "8.1", True, False),
-    WindowsVersion("win10", "Windows 10", "10", True, False),
-]
+# Every Win32 version Wine offers, in the order of their release: the
+# launcher's systems that Wine has a version of.
+VERSIONS = [WindowsVersion(system.wine, system.shown, system.name, system.joliet,
+                           system.original, system.setting)
+            for system in LAUNCHER.wine_versions()]
 SYSTEMS_ENTRY = b"SupportedSystems"
 # The version on which a second copy is started beside the first.
 SECOND_COPY_VERSION = "winxp"
 UNSUPPORTED_TEXT = ENGLISH.unsupported
 ONE_INSTANCE_TEXT = ENGLISH.second_instance
-SETUP_NAME = "SETUP.EXE"
+# The installer's name on the disc, in the upper case of an ISO 9660 name.
+SETUP_NAME = LAUNCHER.installer.upper()
 
 
 @dataclass(frozen=True)

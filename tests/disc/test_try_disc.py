@@ -25,19 +25,14 @@ PROJECT = os.path.dirname(os.path.dirname(HERE))
 TRY_DISC = os.path.join(PROJECT, "disc", "try_disc.py")
 PYTHON = "/usr/bin/python3"
 AUTORUN = b"[autorun]\r\nopen=TARNELL.EXE\r\nicon=TARNELL.EXE,0\r\nlabel=KELMORA 2.31.005\r\n"
-# Every version, by Wine's name and the report's, in the order of their
-# release.
-ALL_VERSIONS = {"win31": "Win32s", "nt351": "Windows NT 3.51", "win95": "Windows 95",
-                "nt40": "Windows NT 4.0", "win98": "Windows 98", "win2k": "Windows 2000",
-                "winme": "Windows Me", "winxp": "Windows XP", "win2003": "Windows Server 2003",
-                "winxp64": "Windows XP x64", "vista": "Windows Vista",
-                "win2008": "Windows Server 2008", "win7": "Windows 7",
-                "win2008r2": "Windows Server 2008 R2", "win8": "Windows 8",
-                "win81": "Windows 8.1", "win10": "Windows 10"}
 PLACEHOLDER = "AAAA.TXT"
 sys.path.insert(0, os.path.join(PROJECT, "disc"))
 sys.path.insert(0, PROJECT)
 from disctrial.bounds import GROUP_PREFIX, Hierarchy  # noqa: E402
+from launcher.contract import LAUNCHER  # noqa: E402
+# Every version, by Wine's name and the report's, in the order of their
+# release (the launcher's contract).
+ALL_VERSIONS = {system.wine: system.shown for system in LAUNCHER.wine_versions()}
 # What one Ctrl-C or SIGTERM may take to end a trial, whatever it does.
 INTERRUPT_SECONDS = 10
 CGROUPS = "/sys/fs/cgroup"

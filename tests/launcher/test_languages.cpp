@@ -23,8 +23,9 @@ struct LanguageCase
     const char *start, *dont, *unsupported, *second, *caption, *titleStart;
 };
 
-#define ENGLISH_TEXTS "Start Install", "Don't Install", "Unsupported Operating System", \
-    "Only one instance of this program allowed!", " Error Information", " KELMORA CD-ROM Autorun Program ("
+/* The contract's English texts (contract.h). */
+#define ENGLISH_TEXTS TEXT_START_INSTALL, TEXT_DONT_INSTALL, TEXT_UNSUPPORTED_OS, \
+    TEXT_SECOND_INSTANCE, TEXT_ERROR_CAPTION, " KELMORA CD-ROM Autorun Program ("
 
 static const LanguageCase languageCases[] =
 {

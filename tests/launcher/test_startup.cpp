@@ -8,9 +8,6 @@
 #include "launcher_driver.h"
 #include "launcher.h"
 
-#define TEXT_UNSUPPORTED "Unsupported Operating System"
-#define TEXT_SECOND      "Only one instance of this program allowed!"
-
 struct VersionCase
 {
     const char *wineVersion;
@@ -53,7 +50,7 @@ TEST(Startup, RunsOnTheSystemsItKnowsAndRefusesTheOthers_Native)
             EXPECT_FALSE(MutexExists(LAUNCHER_MUTEX_NAME)) << c.wineVersion;
             MessageBoxSeen seen = AnswerMessageBox(run.process.info.dwProcessId);
             EXPECT_EQ(seen.caption, "Tarnell.exe Error Information") << c.wineVersion;
-            EXPECT_EQ(seen.text, TEXT_UNSUPPORTED) << c.wineVersion;
+            EXPECT_EQ(seen.text, TEXT_UNSUPPORTED_OS) << c.wineVersion;
             EXPECT_TRUE(seen.errorStyle) << c.wineVersion;
             EXPECT_EQ(FinishLauncher(run), EXIT_REFUSED) << c.wineVersion;
             EXPECT_TRUE(ProcessWindows(run.process.info.dwProcessId, LAUNCHER_CLASS).empty());
@@ -73,7 +70,7 @@ TEST(Startup, UnsupportedSystemIsRefusedAsSuchEvenWithAnotherCopyRunning)
     ClearProgramWindowsVersion("AUTORUN.EXE");
 
     EXPECT_EQ(seen.caption, "Autorun.exe Error Information");
-    EXPECT_EQ(seen.text, TEXT_UNSUPPORTED);
+    EXPECT_EQ(seen.text, TEXT_UNSUPPORTED_OS);
     EXPECT_EQ(FinishLauncher(second), EXIT_REFUSED);
 
     EXPECT_EQ(CloseWithAltF4(first), 0u);
@@ -91,7 +88,7 @@ TEST(Startup, SecondCopyUnderAnotherNameIsRefusedAndTheFirstGoesOn_Native)
     MessageBoxSeen seen = AnswerMessageBox(second.process.info.dwProcessId);
     EXPECT_TRUE(seen.found);
     EXPECT_EQ(seen.caption, "Autorun.exe Error Information");
-    EXPECT_EQ(seen.text, TEXT_SECOND);
+    EXPECT_EQ(seen.text, TEXT_SECOND_INSTANCE);
     EXPECT_TRUE(seen.errorStyle);
     EXPECT_EQ(FinishLauncher(second), EXIT_REFUSED);
     EXPECT_TRUE(ProcessWindows(second.process.info.dwProcessId, LAUNCHER_CLASS).empty());
@@ -108,7 +105,7 @@ TEST(Startup, SecondCopyUnderAnotherNameIsRefusedAndTheFirstGoesOn_Native)
     LauncherRun third = StartLauncher(FreshFolder("instance-third"), "TARNELL.EXE", "", false);
     seen = AnswerMessageBox(third.process.info.dwProcessId);
     EXPECT_EQ(seen.caption, "Tarnell.exe Error Information");
-    EXPECT_EQ(seen.text, TEXT_SECOND);
+    EXPECT_EQ(seen.text, TEXT_SECOND_INSTANCE);
     EXPECT_EQ(FinishLauncher(third), EXIT_REFUSED);
 
     EXPECT_EQ(CloseWithAltF4(first), 0u);

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include "capture.h"
 #include "launcher_driver.h"
+#include "contract.h"
 
 #define TITLE_TARNELL " KELMORA CD-ROM Autorun Program (Tarnell.exe v2.31.005)"
 
@@ -83,8 +84,9 @@ static const ControlExpectation controlExpectations[] =
 {
     { "button", "", WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 0 },
     { "static", "", WS_CHILD | WS_VISIBLE | SS_BITMAP, 0 },
-    { "button", "Start Install", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 1 },
-    { "button", "Don't Install", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 2 },
+    { "button", TEXT_START_INSTALL, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
+      ID_START_INSTALL },
+    { "button", TEXT_DONT_INSTALL, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, ID_DONT_INSTALL },
 };
 
 TEST_F(LauncherWindow, ControlsAndFont_Native)
