@@ -31,8 +31,9 @@ endfunction()
 # texts come from the variables <prefix>_PRODUCT, _VERSION, _COMPANY and
 # _COPYRIGHT, the languages from <prefix>_LANGUAGES and _LANGUAGE_FILES,
 # the systems it accepts from <prefix>_SYSTEMS (empty: what the library
-# identifies), the pictures from <prefix>_SPLASH and _ICON. The texts are
-# checked when CMake configures, so a refused text stops the configure
+# identifies), the pictures from <prefix>_SPLASH and _ICON (an empty
+# _SPLASH: the product's own splash, see tarnell_brand_splash). The texts
+# are checked when CMake configures, so a refused text stops the configure
 # step; brand.h and AUTORUN.INF are written only when all pass. The
 # pictures are converted when the build runs, before the launcher's
 # resources are compiled, so a refused picture stops the build before a
@@ -81,10 +82,14 @@ function(tarnell_brand name prefix)
     else()
         set_property(GLOBAL PROPERTY tarnell_brand_${name}_systems OFF)
     endif()
+    tarnell_brand_splash(${prefix})
+    set(icon_path "${${prefix}_ICON}")
     foreach(picture splash icon)
-        string(TOUPPER ${picture} upper)
-        if(NOT EXISTS "${${prefix}_${upper}}")
-            set(error "${${picture}_setting}: refused: the picture does not exist: '${${prefix}_${upper}}'\n")
+        if(picture STREQUAL "splash" AND splash_drawn)
+            continue()
+        endif()
+        if(NOT EXISTS "${${picture}_path}")
+            set(error "${${picture}_setting}: refused: the picture does not exist: '${${picture}_path}'\n")
             file(WRITE ${dir}/refused.txt "${error}")
             message(FATAL_ERROR "${error}")
         endif()
@@ -108,13 +113,25 @@ function(tarnell_brand name prefix)
         set(buttons_file ${dir}/buttons.txt)
         set(buttons --buttons ${buttons_file})
     endif()
+    # The splash drawn for the product's word and version, or the picture
+    # converted.
+    if(splash_drawn)
+        # Kept whole in the list: a product word may hold a semicolon.
+        string(REPLACE ";" "\\;" product "${${prefix}_PRODUCT}")
+        string(REPLACE ";" "\\;" version "${${prefix}_VERSION}")
+        set(source --draw "--product=${product}" "--version=${version}")
+        set(source_files ${art}/design.py ${PROJECT_SOURCE_DIR}/brand/codepage.py)
+    else()
+        set(source ${splash_path})
+        set(source_files ${splash_path})
+    endif()
     add_custom_command(
         OUTPUT ${dir}/splash.bmp ${previews}/splash.png ${previews}/splash-after-colour-change.png
                ${language_previews}
         COMMAND ${TARNELL_SYSTEM_PYTHON3} ${art}/make_splash.py "--setting=${splash_setting}"
                 --previews ${previews} ${buttons}
-                ${${prefix}_SPLASH} ${dir}/splash.bmp
-        DEPENDS ${${prefix}_SPLASH} ${art}/make_splash.py ${shared} ${buttons_file}
+                ${source} ${dir}/splash.bmp
+        DEPENDS ${source_files} ${art}/make_splash.py ${shared} ${buttons_file}
         COMMENT "Splash of the ${name} brand" VERBATIM)
     add_custom_command(
         OUTPUT ${dir}/icon.ico ${previews}/icon.png
@@ -131,6 +148,27 @@ function(tarnell_brand name prefix)
     # this brand's header and pictures.
     file(CONFIGURE OUTPUT ${dir}/brand.rc
          CONTENT "#include \"${PROJECT_SOURCE_DIR}/launcher/tarnell.rc\"\n")
+endfunction()
+
+# The splash a brand's build takes, in the caller's splash_path and
+# splash_drawn: the picture <prefix>_SPLASH names or, where it is empty,
+# the product's own: KELMORA's committed picture for KELMORA's word and
+# version (brand/kelmora/brand.txt, read by the top level), else one that
+# make_splash.py draws in KELMORA's design (made again when the word or
+# version changes, since its command changes: CMake's rule hashes).
+function(tarnell_brand_splash prefix)
+    set(path "${${prefix}_SPLASH}")
+    set(drawn OFF)
+    if(path STREQUAL "")
+        if("${${prefix}_PRODUCT}" STREQUAL "${KELMORA_product}"
+           AND "${${prefix}_VERSION}" STREQUAL "${KELMORA_version}")
+            set(path ${PROJECT_SOURCE_DIR}/brand/kelmora/tarnell.bmp)
+        else()
+            set(drawn ON)
+        endif()
+    endif()
+    set(splash_path "${path}" PARENT_SCOPE)
+    set(splash_drawn ${drawn} PARENT_SCOPE)
 endfunction()
 
 # The languages of a brand that make_brand.py has checked: their codes (in

@@ -250,30 +250,36 @@ def write_files(outputs, keep_unchanged=False):
 
 
 def converter_main(description, setting, read, convert, minimum, add_options, previews,
-                   largest=None):
+                   largest=None, drawing=None, usage=None):
     """The command line both converters share: PICTURE OUTPUT, --setting
     (the name messages give), --check (convert and say what the
     conversion found, but write nothing: PICTURE alone), and each one's
     preview options. A picture that read() accepts is taken byte for byte;
     any other is opened and given to convert(picture, say).
-    previews(arguments, checked) gives the preview files. A refusal prints
-    the setting and the rule, writes nothing and exits with 1."""
-    parser = argparse.ArgumentParser(description=description)
+    drawing(arguments), where given, tells whether the arguments ask for a
+    picture the tool draws itself instead: None if not, else draw(say),
+    which gives its bytes; then the one file named is the output (none
+    with --check). previews(arguments, checked) gives the preview files.
+    A refusal prints the setting and the rule, writes nothing and exits
+    with 1."""
+    parser = argparse.ArgumentParser(description=description, usage=usage)
     parser.add_argument("--setting", default=setting,
                         help=f"the setting named in messages (default: {setting})")
     parser.add_argument("--check", action="store_true",
                         help="only convert and say what the conversion found; write nothing")
     add_options(parser)
-    parser.add_argument("picture")
+    parser.add_argument("picture", nargs="?")
     parser.add_argument("output", nargs="?")
     arguments = parser.parse_args()
-    if not arguments.check and arguments.output is None:
-        parser.error("the output is needed unless --check is given")
 
     def say(text):
         print(f"{arguments.setting}: {text}")
 
-    def main():
+    def converted():
+        if arguments.picture is None:
+            parser.error("the picture is needed")
+        if not arguments.check and arguments.output is None:
+            parser.error("the output is needed unless --check is given")
         try:
             with open(arguments.picture, "rb") as source:
                 data = source.read()
@@ -282,9 +288,26 @@ def converter_main(description, setting, read, convert, minimum, add_options, pr
         except (Refusal, OSError):
             data = convert(open_picture(arguments.picture, minimum, say, largest), say)
             checked = read(data)
+        return arguments.output, data, checked
+
+    def drawn(draw):
+        # Both places take the one file named: the first is PICTURE to argparse.
+        named = [path for path in (arguments.picture, arguments.output) if path is not None]
+        if arguments.check and named:
+            raise Refusal("a drawn picture with --check names no file: nothing is written",
+                          " ".join(named))
+        if not arguments.check and len(named) != 1:
+            raise Refusal("a drawn picture is named by its output alone, with no picture",
+                          " ".join(named) or "no output given")
+        data = draw(say)
+        return (named or [None])[0], data, read(data)
+
+    def main():
+        draw = drawing(arguments) if drawing else None
+        output, data, checked = converted() if draw is None else drawn(draw)
         if arguments.check:
             return
-        outputs = {arguments.output: data}
+        outputs = {output: data}
         outputs.update(previews(arguments, checked))
         write_files(outputs)
 

@@ -1,7 +1,14 @@
 #!/usr/bin/python3
-"""Turns a picture into the launcher's splash resource, with previews.
+"""Turns a picture into the launcher's splash resource, with previews, or
+draws the splash in the KELMORA design for a product.
 
-    make_splash.py [--setting NAME] [--previews DIR] PICTURE OUTPUT.bmp
+    make_splash.py [--setting NAME] [--previews DIR [--buttons FILE]] PICTURE OUTPUT.bmp
+    make_splash.py [--setting NAME] [--previews DIR [--buttons FILE]]
+                   --draw --product WORD --version A.B.C OUTPUT.bmp
+
+With --draw the splash is KELMORA's design (design.py) with the product's
+word and "Version A.B.C", in English; for KELMORA 2.31.005 it is the
+committed brand/kelmora/tarnell.bmp byte for byte.
 
 A BMP that already is a launcher splash is taken byte for byte. Any other
 picture (PNG, JPEG, BMP, ...) of at least 50 x 50 pixels is fitted whole
@@ -28,6 +35,7 @@ from PIL import Image, ImageChops, ImageDraw, ImageFilter, ImageFont, features
 # The project's root, where hostlib and the brand package are found.
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))))
 from hostlib import Refusal  # noqa: E402
+from brand.art import design  # noqa: E402
 from brand.art.artformat import (ART_COLOURS, GREYS, GREY_FACE, GREY_LIGHT,  # noqa: E402
                                  GREY_SHADOW, HEIGHT, INDEX_PAGE, PALETTE_SIZE, RESERVED_ENTRIES,
                                  UNUSED_ENTRY, WIDTH, converter_main, nudge, panel_role,
@@ -273,7 +281,18 @@ def preview(palette, indices, scheme, after_change, buttons=("Start Install", "D
     return image
 
 
+USAGE = """
+    %(prog)s [--setting NAME] [--check] [--previews DIR [--buttons FILE]] PICTURE [OUTPUT.bmp]
+    %(prog)s [--setting NAME] [--check] [--previews DIR [--buttons FILE]]
+        --draw --product WORD --version A.B.C [OUTPUT.bmp]"""
+
+
 def add_options(parser):
+    parser.add_argument("--draw", action="store_true",
+                        help="draw the splash in the KELMORA design with --product and --version "
+                             "instead of converting a picture")
+    parser.add_argument("--product", metavar="WORD", help="with --draw, the product word")
+    parser.add_argument("--version", metavar="A.B.C", help="with --draw, the product's version")
     parser.add_argument("--previews", metavar="DIR",
                         help=f"write {PREVIEW_FIRST} and {PREVIEW_AFTER} into DIR")
     parser.add_argument("--buttons", metavar="FILE",
@@ -315,6 +334,31 @@ def language_previews(arguments, palette, indices):
     return files
 
 
+def drawing(arguments):
+    """With --draw, what draws the splash for the product and version."""
+    texts = {"--product": arguments.product, "--version": arguments.version}
+    if not arguments.draw:
+        given = [option for option, text in texts.items() if text is not None]
+        if given:
+            raise Refusal("--product and --version are for a drawn splash: give --draw too",
+                          ", ".join(given))
+        return None
+    missing = [option for option, text in texts.items() if text is None]
+    if missing:
+        raise Refusal("a drawn splash needs the product word and the version",
+                      f"{' and '.join(missing)} not given")
+
+    def draw(say):
+        product, version = arguments.product, arguments.version
+        data = design.splash(product, version)
+        size = design.word_size(product)
+        say(f"drawn in the KELMORA design for {product!r}, version {version}; the word at "
+            f"{size} pixels{'' if size == design.WORD_SIZE else ', to fit the band'}")
+        return data
+    return draw
+
+
 if __name__ == "__main__":
-    converter_main("Turns a picture into the launcher's splash.", "TARNELL_SPLASH", read_splash,
-                   convert, MINIMUM_SIDE, add_options, previews, LARGEST)
+    converter_main("Turns a picture into the launcher's splash, or draws one.", "TARNELL_SPLASH",
+                   read_splash, convert, MINIMUM_SIDE, add_options, previews, LARGEST,
+                   drawing, USAGE)

@@ -2,8 +2,12 @@
 """The brand tools as the build runs them: the texts' checks and what they
 write, the splash and icon converters on pictures of other sizes and
 kinds, their refusals (which name the setting and the rule and write
-nothing), the committed art taken byte for byte, and a refused brand
-stopping CMake's configure step."""
+nothing), the committed art taken byte for byte, the splash drawn for a
+product of its own (read back by Tesseract), and what CMake's configure
+step makes of a brand."""
+import contextlib
+import importlib.util
+import io
 import os
 import random
 import re
@@ -14,7 +18,7 @@ import sys
 import tempfile
 import unittest
 
-from PIL import Image, ImageChops, ImageCms, ImageDraw, ImageFont
+from PIL import Image, ImageChops, ImageCms, ImageDraw, ImageFont, ImageOps
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 PROJECT = os.path.dirname(os.path.dirname(HERE))
@@ -30,10 +34,44 @@ KELMORA = ["--product=KELMORA", "--version=2.31.005", "--company=Kelmora Softwar
            "--copyright=Copyright (C) 2026 Kelmora Software Ltd. All rights reserved."]
 GREYS = {(128, 128, 128), (192, 192, 192), (223, 223, 223)}
 PANEL = (272, 200, 544, 256)
+COMMITTED_SPLASH = os.path.join(KELMORA_ART, "tarnell.bmp")
+# The KELMORA design's band, white lettering on blue, above the white page.
+BAND_BOTTOM = 148
+TESSERACT = "/usr/bin/tesseract"
 
 
 def run(script, *arguments):
     return subprocess.run([PYTHON, script, *arguments], capture_output=True, text=True)
+
+
+def committed_splash():
+    with open(COMMITTED_SPLASH, "rb") as committed:
+        return committed.read()
+
+
+def tesseract(image):
+    """The words Tesseract reads on a picture, on one line."""
+    with tempfile.TemporaryDirectory(prefix="ocr-") as work:
+        path = os.path.join(work, "page.png")
+        image.save(path)
+        # One column of text in lines of several sizes.
+        result = subprocess.run([TESSERACT, path, "-", "--psm", "4"], capture_output=True, text=True)
+    if result.returncode != 0:
+        raise AssertionError(f"tesseract failed: {result.stderr.strip()}")
+    return " ".join(result.stdout.split())
+
+
+def read_splash_words(path):
+    """What a person reads on a splash in the KELMORA design: its lettering
+    black on white (the band's white letters, the page's dark ones), the
+    button panel left blank, twice the size, with a margin."""
+    shown = Image.open(path).convert("L")
+    page = shown.point(lambda v: 0 if v < 180 else 255)
+    band = shown.crop((0, 0, shown.width, BAND_BOTTOM)).point(lambda v: 0 if v >= 200 else 255)
+    page.paste(band, (0, 0))
+    ImageDraw.Draw(page).rectangle(PANEL, fill=255)
+    page = ImageOps.expand(page, 20, fill=255)
+    return tesseract(page.resize((page.width * 2, page.height * 2), Image.LANCZOS))
 
 
 def splash_table(data):
@@ -328,6 +366,98 @@ class Converters(unittest.TestCase):
         self.assertLessEqual(worst[0], 32, f"pixel {worst[1:]} is {worst[0]} off")
 
 
+class DrawnSplash(unittest.TestCase):
+    """The splash drawn in KELMORA's design for a product of its own."""
+
+    def setUp(self):
+        self.work = tempfile.mkdtemp(prefix="drawn-")
+        self.addCleanup(shutil.rmtree, self.work)
+
+    def path(self, name):
+        return os.path.join(self.work, name)
+
+    def draw(self, *options):
+        return run(os.path.join(ART, "make_splash.py"), *options, self.path("splash.bmp"))
+
+    def test_kelmoras_own_words_give_the_committed_splash(self):
+        result = self.draw("--draw", "--product=KELMORA", "--version=2.31.005")
+        self.assertEqual(result.returncode, 0, result.stderr)
+        with open(self.path("splash.bmp"), "rb") as drawn:
+            self.assertEqual(drawn.read(), committed_splash())
+        # make_art.py, which draws it from brand.txt, writes the committed
+        # art too: here into this test's folder.
+        spec = importlib.util.spec_from_file_location(
+            "make_art", os.path.join(KELMORA_ART, "make_art.py"))
+        make_art = importlib.util.module_from_spec(spec)
+        spec.loader.exec_module(make_art)
+        make_art.BMP_PATH, make_art.ICO_PATH = self.path("tarnell.bmp"), self.path("tarnell.ico")
+        with contextlib.redirect_stdout(io.StringIO()):
+            make_art.main()
+        for name in ("tarnell.bmp", "tarnell.ico"):
+            with open(self.path(name), "rb") as made, \
+                    open(os.path.join(KELMORA_ART, name), "rb") as committed:
+                self.assertEqual(made.read(), committed.read(), name)
+
+    def test_another_products_splash_says_its_own_word_and_version(self):
+        # The reader finds KELMORA's words on KELMORA's splash, so their
+        # absence below is the reader's finding, not its blindness.
+        kelmora = read_splash_words(COMMITTED_SPLASH)
+        self.assertIn("KELMORA CD-ROM Autorun Program Version 2.31.005 "
+                      "Setup will install KELMORA on this computer.", kelmora)
+        buttons = self.path("buttons.txt")
+        with open(buttons, "w", encoding="utf-8") as out:
+            out.write("de\tInstallieren\tNicht installieren\n")
+        previews = self.path("previews")
+        # A short word, at KELMORA's size, and one of 24 characters with an
+        # accent, which only fits the band smaller; its note takes two lines
+        # of its own making.
+        for product in ("Heron Atlas", "Héron Atlas Professional"):
+            with self.subTest(product):
+                result = self.draw("--previews", previews, "--buttons", buttons, "--draw",
+                                   f"--product={product}", "--version=1.4.2")
+                self.assertEqual(result.returncode, 0, result.stderr)
+                words = read_splash_words(self.path("splash.bmp"))
+                self.assertIn(f"{product} CD-ROM Autorun Program Version 1.4.2 "
+                              f"Setup will install {product} on this computer.", words)
+                self.assertNotIn("KELMORA", words.upper())
+                self.assertNotIn("2.31.005", words)
+                self.assertEqual(sorted(os.listdir(previews)),
+                                 ["splash-after-colour-change.png", "splash-de.png", "splash.png"])
+                # The page follows a change to a dark scheme, as a
+                # converted picture's does.
+                after = Image.open(os.path.join(previews, "splash-after-colour-change.png"))
+                self.assertEqual(after.convert("RGB").getpixel((0, 368)), (48, 48, 56))
+
+    def test_refusals_are_one_line_and_write_nothing(self):
+        Image.new("RGB", (300, 200), "white").save(self.path("picture.png"))
+        heron = ["--product=Heron", "--version=1.4.2"]
+        cases = [
+            (["--draw"], "a drawn splash needs the product word and the version: "
+                         "--product and --version not given"),
+            (["--draw", "--product=Heron"], "a drawn splash needs the product word and the "
+                                            "version: --version not given"),
+            (heron, "--product and --version are for a drawn splash: give --draw too"),
+            (["--draw", *heron, self.path("picture.png")],
+             "a drawn picture is named by its output alone, with no picture"),
+            (["--draw", "--product=", "--version=1.4.2"],
+             "the product word is not empty and has no spaces at its ends: ''"),
+            (["--draw", "--product=Heron ", "--version=1.4.2"],
+             "the product word is not empty and has no spaces at its ends: 'Heron '"),
+            (["--draw", "--product=Ωmega", "--version=1.4.2"], "'Ω' is not in it"),
+            (["--draw", "--product=" + "W" * 60, "--version=1.4.2"],
+             "the product word fits the splash's band"),
+        ]
+        for options, rule in cases:
+            with self.subTest(options):
+                result = self.draw("--setting=--splash", "--previews", self.path("previews"),
+                                   *options)
+                self.assertEqual(result.returncode, 1, result.stderr)
+                self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
+                self.assertTrue(result.stderr.startswith("--splash: refused: "), result.stderr)
+                self.assertIn(rule, result.stderr)
+                self.assertEqual(sorted(os.listdir(self.work)), ["picture.png"])
+
+
 class LanguageTexts(unittest.TestCase):
     """The languages a launcher carries and their texts, shipped and own."""
 
@@ -577,6 +707,73 @@ class Configure(unittest.TestCase):
             with open(os.path.join(work, "launcher", "CMakeFiles", target + ".dir",
                                    "build.make")) as rules:
                 self.assertTrue(made in rules.read(), f"{target} does not make {made}")
+
+
+
+class ConfiguredSplash(unittest.TestCase):
+    """The splash a build of the launcher takes: the committed one for
+    KELMORA, the drawn one for a product of another word or version, made
+    again when the word or version changes."""
+
+    def setUp(self):
+        self.work = tempfile.mkdtemp(prefix="splash-build-")
+        self.addCleanup(shutil.rmtree, self.work)
+        self.build = os.path.join(self.work, "build")
+
+    def configure(self, *settings):
+        result = subprocess.run(
+            ["cmake", "-S", PROJECT, "-B", self.build, "--toolchain",
+             os.path.join(PROJECT, "cmake", "mingw-i686.cmake"), "-DTARNELL_BUILD_TESTS=OFF",
+             "-DTARNELL_BUILD_TOOLS=OFF", *settings], capture_output=True, text=True)
+        self.assertEqual(result.returncode, 0, result.stderr)
+
+    def built_splash(self):
+        result = subprocess.run(["cmake", "--build", self.build, "--target", "tarnell_art"],
+                                capture_output=True, text=True)
+        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+        with open(os.path.join(self.build, "brand", "tarnell", "splash.bmp"), "rb") as splash:
+            return splash.read()
+
+    def drawn(self, product, version):
+        path = os.path.join(self.work, "drawn.bmp")
+        result = run(os.path.join(ART, "make_splash.py"), "--draw", f"--product={product}",
+                     f"--version={version}", path)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        with open(path, "rb") as drawn:
+            return drawn.read()
+
+    def test_the_default_build_takes_the_committed_splash_and_another_version_its_own(self):
+        self.configure()
+        self.assertEqual(self.built_splash(), committed_splash())
+        # KELMORA of another version: the committed splash would say 2.31.005.
+        self.configure("-DTARNELL_VERSION=2.32.0")
+        self.assertEqual(self.built_splash(), self.drawn("KELMORA", "2.32.0"))
+
+    def test_another_product_has_its_own_splash_made_again_when_its_texts_change(self):
+        product = ["-DTARNELL_PRODUCT=Héron Atlas Professional", "-DTARNELL_VERSION=1.4.2",
+                   "-DTARNELL_COMPANY=Héron Cartography Ltd.", "-DTARNELL_COPYRIGHT="]
+        self.configure(*product)
+        self.assertEqual(self.built_splash(), self.drawn("Héron Atlas Professional", "1.4.2"))
+        # No file it depends on changes, only the command that draws it;
+        # a semicolon in the word is no list separator to CMake there.
+        self.configure("-DTARNELL_VERSION=1.4.3")
+        self.assertEqual(self.built_splash(), self.drawn("Héron Atlas Professional", "1.4.3"))
+        self.configure("-DTARNELL_PRODUCT=Héron; Atlas")
+        self.assertEqual(self.built_splash(), self.drawn("Héron; Atlas", "1.4.3"))
+        # A picture given is converted, as before.
+        self.configure(f"-DTARNELL_SPLASH={COMMITTED_SPLASH}")
+        self.assertEqual(self.built_splash(), committed_splash())
+
+    def test_a_cache_from_before_the_products_own_splash_draws_it_too(self):
+        # That cache holds KELMORA's picture as its default, under the
+        # description it had then.
+        cache = os.path.join(self.work, "before.cmake")
+        with open(cache, "w", encoding="utf-8") as out:
+            out.write(f'set(TARNELL_SPLASH "{COMMITTED_SPLASH}" CACHE FILEPATH "Splash picture '
+                      f'(PNG, JPEG, BMP, ...), fitted to 590 x 369 in 256 colours")\n')
+        self.configure("-C", cache, "-DTARNELL_PRODUCT=Heron Atlas", "-DTARNELL_VERSION=1.4.2",
+                       "-DTARNELL_COMPANY=Heron Ltd.", "-DTARNELL_COPYRIGHT=")
+        self.assertEqual(self.built_splash(), self.drawn("Heron Atlas", "1.4.2"))
 
 
 if __name__ == "__main__":
