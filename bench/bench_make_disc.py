@@ -19,8 +19,9 @@ sys.path.insert(0, PROJECT)
 sys.path.insert(0, os.path.join(PROJECT, "disc"))
 import hostlib  # noqa: E402
 from discimage import writer  # noqa: E402
-from discimage.names import (AUTORUN_NAME, LAUNCHER_NAME, DiscFile, autorun_label,  # noqa: E402
-                             map_label, scan_installer)
+from discimage.autorun import label_line  # noqa: E402
+from discimage.names import (AUTORUN_NAME, LAUNCHER_NAME, DiscFile, disc_names,  # noqa: E402
+                             scan_installer)
 
 MAKE_IMAGE = os.path.join(PROJECT, "disc", "make_image.py")
 MB = 1 << 20
@@ -83,7 +84,8 @@ def main(launcher, autorun, setup, work):
     # list, the same files and label.
     files, folders = scan_installer(tree)
     files = [DiscFile("/" + AUTORUN_NAME, autorun), DiscFile("/" + LAUNCHER_NAME, launcher)] + files
-    label = map_label(autorun_label(autorun), loose=True)
+    # The label the maker gives it without --label.
+    label = disc_names(*label_line(autorun))[1]
     epoch = writer.image_epoch()
     copied = os.path.join(work, "copy")
     with tempfile.TemporaryDirectory(prefix="bench-xorriso-") as lists:

@@ -1,8 +1,7 @@
 #!/usr/bin/python3
 """Checks the launcher's brand texts and writes what the build takes from
 them: brand.h (the product word, the version text and numbers, the company
-and copyright lines, as C and resource-script strings in Windows-1252) and
-the disc's AUTORUN.INF.
+and copyright lines, as C and resource-script strings in Windows-1252).
 
     make_brand.py [--product WORD] [--version A.B.C] [--company TEXT]
                   [--copyright TEXT] [--languages LIST] [--language-file CODE=FILE]...
@@ -28,7 +27,7 @@ sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 import hostlib  # noqa: E402
 from hostlib import Refusal  # noqa: E402
 from brand import languages, systems  # noqa: E402
-from brand.art.artformat import write_files  # noqa: E402
+from hostlib.files import write_files  # noqa: E402
 from brand.codepage import windows_1252  # noqa: E402
 from brand.layout import TITLE_SIZE, WORD_AND_VERSION_LIMIT  # noqa: E402
 from launcher.contract import LAUNCHER  # noqa: E402
@@ -113,12 +112,6 @@ def brand_header(product, version, numbers, company, copyright_):
     return "\n".join(lines).encode("ascii")
 
 
-def autorun_inf(product, version):
-    lines = [b"[autorun]", b"open=TARNELL.EXE", b"icon=TARNELL.EXE,0",
-             b"label=" + product + b" " + version, b""]
-    return b"\r\n".join(lines)
-
-
 def check_brand(product, version, company, copyright_, names="cmake"):
     """Checks the four texts; returns the files to write, by name."""
     name = {key: pair[0 if names == "cmake" else 1] for key, pair in SETTINGS.items()}
@@ -142,21 +135,34 @@ def check_brand(product, version, company, copyright_, names="cmake"):
     copyright_bytes = windows_1252(name["copyright"], copyright_)
     version_bytes = version.encode("ascii")
     return {"brand.h": brand_header(product_bytes, version_bytes, numbers, company_bytes,
-                                    copyright_bytes),
-            "AUTORUN.INF": autorun_inf(product_bytes, version_bytes)}
+                                    copyright_bytes)}
 
 
-def optional_files(arguments):
-    """The files of the systems and the translations, by name, and the
-    ones to remove: a build that carried them before must not keep their
-    stale files."""
-    files, later = systems.check_systems(arguments.systems, arguments.names)
-    files.update(languages.check_languages(arguments.languages, arguments.language_file,
-                                           arguments.names, arguments.product, arguments.version,
-                                           later))
+def brand_files(product, version, company, copyright_, languages_text="", language_files=(),
+                systems_text=None, names="cmake"):
+    """Checks a brand whole: its texts, the languages it carries and the
+    systems it accepts (None: what the library identifies). Returns the
+    files the build takes from it, by name, and the names of the optional
+    ones it does not have, which a folder that held them before must lose."""
+    files = check_brand(product, version, company, copyright_, names)
+    optional, later = systems.check_systems(systems_text, names)
+    files.update(optional)
+    files.update(languages.check_languages(languages_text, list(language_files), names, product,
+                                           version, later))
     stale = [name for name in ("accepted.h", "languages.rc", "languages.h", "buttons.txt")
              if name not in files]
     return files, stale
+
+
+def write_brand(folder, files, stale):
+    """Writes a brand's files into its folder (those unchanged left as
+    they are, so that nothing is rebuilt for nothing) and removes the
+    stale ones."""
+    write_files({os.path.join(folder, name): data for name, data in files.items()},
+                keep_unchanged=True)
+    for name in stale:
+        if os.path.exists(os.path.join(folder, name)):
+            os.unlink(os.path.join(folder, name))
 
 
 def main():
@@ -170,16 +176,11 @@ def main():
     parser.add_argument("--names", choices=("cmake", "options"), default="cmake")
     parser.add_argument("--output", metavar="DIR")
     arguments = parser.parse_args()
-    files = check_brand(arguments.product, arguments.version, arguments.company,
-                        arguments.copyright, arguments.names)
-    optional, stale = optional_files(arguments)
-    files.update(optional)
+    files, stale = brand_files(arguments.product, arguments.version, arguments.company,
+                               arguments.copyright, arguments.languages, arguments.language_file,
+                               arguments.systems, arguments.names)
     if arguments.output:
-        write_files({os.path.join(arguments.output, name): data for name, data in files.items()},
-                    keep_unchanged=True)
-        for name in stale:
-            if os.path.exists(os.path.join(arguments.output, name)):
-                os.unlink(os.path.join(arguments.output, name))
+        write_brand(arguments.output, files, stale)
 
 
 if __name__ == "__main__":

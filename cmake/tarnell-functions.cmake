@@ -41,9 +41,15 @@ endfunction()
 # previews.
 # Messages name the settings as CMake variables; the disc command sets
 # TARNELL_BRAND_NAMES to "options" to have them named as its options.
+# The disc command makes the brand's files itself, checked once, and sets
+# TARNELL_BRAND_MADE: the build's own brand is then taken as it is.
 function(tarnell_brand name prefix)
     set(dir ${CMAKE_BINARY_DIR}/brand/${name})
     set(art ${PROJECT_SOURCE_DIR}/brand/art)
+    if(TARNELL_BRAND_MADE AND prefix STREQUAL "TARNELL")
+        tarnell_brand_made(${name} ${dir})
+        return()
+    endif()
     file(REMOVE ${dir}/refused.txt)
     if(TARNELL_BRAND_NAMES STREQUAL "options")
         set(names options)
@@ -96,12 +102,12 @@ function(tarnell_brand name prefix)
     endforeach()
     # What the brand tools read besides their own scripts: the shared host
     # module, the launcher's layout and the modules it is read through.
-    set(shared ${PROJECT_SOURCE_DIR}/hostlib/__init__.py ${PROJECT_SOURCE_DIR}/launcher/layout.h
-        ${PROJECT_SOURCE_DIR}/brand/layout.py ${art}/artformat.py ${art}/picture.py)
+    set(shared ${PROJECT_SOURCE_DIR}/hostlib/__init__.py ${PROJECT_SOURCE_DIR}/launcher/contract.toml
+        ${PROJECT_SOURCE_DIR}/launcher/contract.py ${PROJECT_SOURCE_DIR}/brand/layout.py
+        ${art}/artformat.py ${art}/picture.py)
     set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
                  ${PROJECT_SOURCE_DIR}/brand/make_brand.py ${PROJECT_SOURCE_DIR}/brand/codepage.py
-                 ${PROJECT_SOURCE_DIR}/brand/systems.py ${PROJECT_SOURCE_DIR}/launcher/systems.h
-                 ${shared})
+                 ${PROJECT_SOURCE_DIR}/brand/systems.py ${shared})
 
     set(previews ${dir}/previews)
     get_property(codes GLOBAL PROPERTY tarnell_brand_${name}_languages)
@@ -120,7 +126,8 @@ function(tarnell_brand name prefix)
         string(REPLACE ";" "\\;" product "${${prefix}_PRODUCT}")
         string(REPLACE ";" "\\;" version "${${prefix}_VERSION}")
         set(source --draw "--product=${product}" "--version=${version}")
-        set(source_files ${art}/design.py ${PROJECT_SOURCE_DIR}/brand/codepage.py)
+        set(source_files ${art}/design.py ${PROJECT_SOURCE_DIR}/brand/codepage.py
+            ${PROJECT_SOURCE_DIR}/brand/kelmora/brand.txt ${PROJECT_SOURCE_DIR}/brand/kelmora/tarnell.bmp)
     else()
         set(source ${splash_path})
         set(source_files ${splash_path})
@@ -150,25 +157,43 @@ function(tarnell_brand name prefix)
          CONTENT "#include \"${PROJECT_SOURCE_DIR}/launcher/tarnell.rc\"\n")
 endfunction()
 
+# A brand whose files the disc command made (brand.h, splash.bmp, icon.ico,
+# and where the brand has them languages.rc and languages.h, accepted.h):
+# the launcher is built from them as they are.
+function(tarnell_brand_made name dir)
+    foreach(file brand.h splash.bmp icon.ico)
+        if(NOT EXISTS ${dir}/${file})
+            message(FATAL_ERROR "TARNELL_BRAND_MADE: the brand's folder lacks ${file}: ${dir}")
+        endif()
+    endforeach()
+    if(EXISTS ${dir}/languages.h)
+        set_property(GLOBAL PROPERTY tarnell_brand_${name}_languages made)
+    else()
+        set_property(GLOBAL PROPERTY tarnell_brand_${name}_languages "")
+    endif()
+    if(EXISTS ${dir}/accepted.h)
+        set_property(GLOBAL PROPERTY tarnell_brand_${name}_systems ON)
+    else()
+        set_property(GLOBAL PROPERTY tarnell_brand_${name}_systems OFF)
+    endif()
+    add_custom_target(${name}_art)
+    file(CONFIGURE OUTPUT ${dir}/brand.rc
+         CONTENT "#include \"${PROJECT_SOURCE_DIR}/launcher/tarnell.rc\"\n")
+endfunction()
+
 # The splash a brand's build takes, in the caller's splash_path and
 # splash_drawn: the picture <prefix>_SPLASH names or, where it is empty,
-# the product's own: KELMORA's committed picture for KELMORA's word and
-# version (brand/kelmora/brand.txt, read by the top level), else one that
-# make_splash.py draws in KELMORA's design (made again when the word or
-# version changes, since its command changes: CMake's rule hashes).
+# the product's own, which make_splash.py draws in KELMORA's design for the
+# word and version (KELMORA's committed picture for its own: the rule is
+# make_splash.py's; the splash is made again when the word or version
+# changes, since its command changes: CMake's rule hashes).
 function(tarnell_brand_splash prefix)
-    set(path "${${prefix}_SPLASH}")
-    set(drawn OFF)
-    if(path STREQUAL "")
-        if("${${prefix}_PRODUCT}" STREQUAL "${KELMORA_product}"
-           AND "${${prefix}_VERSION}" STREQUAL "${KELMORA_version}")
-            set(path ${PROJECT_SOURCE_DIR}/brand/kelmora/tarnell.bmp)
-        else()
-            set(drawn ON)
-        endif()
+    set(splash_path "${${prefix}_SPLASH}" PARENT_SCOPE)
+    if("${${prefix}_SPLASH}" STREQUAL "")
+        set(splash_drawn ON PARENT_SCOPE)
+    else()
+        set(splash_drawn OFF PARENT_SCOPE)
     endif()
-    set(splash_path "${path}" PARENT_SCOPE)
-    set(splash_drawn ${drawn} PARENT_SCOPE)
 endfunction()
 
 # The languages of a brand that make_brand.py has checked: their codes (in
@@ -228,6 +253,7 @@ function(tarnell_launcher target output)
     add_dependencies(${target} ${ARG_BRAND}_art)
     set_target_properties(${target} PROPERTIES OUTPUT_NAME ${output})
     target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/launcher ${dir})
+    target_link_libraries(${target} PRIVATE launcher_contract)
     if(ARG_NO_SPLASH)
         target_compile_definitions(${target} PRIVATE TARNELL_NO_SPLASH)
     endif()

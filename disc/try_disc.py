@@ -121,7 +121,16 @@ def read_trees(disc, versions, work):
     return trees
 
 
-def run_version(run, tree, template, driver, work, sandboxed, hierarchy):
+def print_report(kind, text, fraction=None):
+    """The command's own report: lines on standard output, warnings on
+    standard error."""
+    if kind == "line":
+        print(text, flush=True)
+    elif kind == "warning":
+        print(text, file=sys.stderr, flush=True)
+
+
+def run_version(run, tree, template, driver, work, sandboxed, hierarchy, report):
     """Starts the tree's program on one version, as autorun would, unless
     its AUTORUN.INF keeps autorun from starting anything."""
     version, autorun = run.version, tree.autorun
@@ -129,7 +138,7 @@ def run_version(run, tree, template, driver, work, sandboxed, hierarchy):
     if started:
         command = autorun.command(DRIVE + ":")
         language = f" in {code_name(run.code)}" if run.code else ""
-        print(f"{NAME}: {version.shown_name}{language}: starting {command}", flush=True)
+        report("line", f"{NAME}: {version.shown_name}{language}: starting {command}")
         second = tree.ours and version.wine_name == SECOND_COPY_VERSION and \
             accepts(version, tree.systems)
         result = run_session(template, driver, version.setting, tree.folder, command, work,
@@ -166,14 +175,21 @@ def language_runs(runs, trees, disc, language):
     return runs + extra
 
 
-def run_versions(runs, trees, disc, template, driver, work, sandboxed, hierarchy):
+def run_versions(runs, trees, disc, template, driver, work, sandboxed, hierarchy, report):
     """Every run's outcome, in the runs' order; as many sessions at once as
-    the machine has cores."""
+    the machine has cores. Each session's end is reported as progress."""
+    ended = []
+
+    def run_one(run):
+        outcome = run_version(run, trees[disc.tree_for(run.version.reads_joliet)], template,
+                              driver, work, sandboxed, hierarchy, report)
+        ended.append(run)
+        report("progress", f"{NAME}: {run.version.shown_name} ended", len(ended) / len(runs))
+        return outcome
+
     with concurrent.futures.ThreadPoolExecutor(os.cpu_count() or 1) as pool:
         try:
-            return list(pool.map(lambda run: run_version(
-                run, trees[disc.tree_for(run.version.reads_joliet)], template, driver, work,
-                sandboxed, hierarchy), runs))
+            return list(pool.map(run_one, runs))
         except BaseException:
             # Interrupted: the sessions end now, not when their programs do.
             end_all()
@@ -229,7 +245,8 @@ def publish(staging, output, outcomes, rows, pictures):
     return text
 
 
-def trial(image_path, output, versions, driver, template, sandboxed, language=None):
+def trial(image_path, output, versions, driver, template, sandboxed, language=None,
+          report=print_report):
     """Runs the trial; returns the report's text and whether all kept the
     promise. language: a code, whose locale every session runs in, or
     ALL_LANGUAGES."""
@@ -245,21 +262,21 @@ def trial(image_path, output, versions, driver, template, sandboxed, language=No
             prepare_template(template)
             hierarchy = bounds.Hierarchy()
             if hierarchy.warning():
-                print(f"{NAME}: warning: {hierarchy.warning()}", file=sys.stderr)
+                report("warning", f"{NAME}: warning: {hierarchy.warning()}")
             outcomes = run_versions(runs, trees, disc, template, driver, work, sandboxed,
-                                    hierarchy)
+                                    hierarchy, report)
         pictures = [picture(outcome.shot, outcome.facts) for outcome in outcomes]
         rows = [judge(outcome, DRIVE) for outcome in outcomes]
         text = publish(staging, output, outcomes, rows, pictures)
     return text, all(row.as_promised for row in rows)
 
 
-def check_sandbox(sandboxed):
+def check_sandbox(sandboxed, report=print_report):
     """Refuses to run the disc's programs unshut where this machine cannot
     shut them in, unless the user accepted that."""
     if not sandboxed:
-        print(f"{NAME}: warning: --no-sandbox: the disc's programs run with your rights and "
-              "see your files, and the bytes they write are not bounded", file=sys.stderr)
+        report("warning", f"{NAME}: warning: --no-sandbox: the disc's programs run with your "
+               "rights and see your files, and the bytes they write are not bounded")
         return
     try:
         sandbox.check()
@@ -310,15 +327,26 @@ def main():
     parser.add_argument("--driver", required=True, help=argparse.SUPPRESS)
     parser.add_argument("--prefix", required=True, help=argparse.SUPPRESS)
     arguments = parser.parse_args()
-    versions = chosen_versions(arguments.versions)
-    language = chosen_language(arguments.language)
-    output = check_output(arguments.output or default_output(arguments.image), arguments.image)
-    check_sandbox(not arguments.no_sandbox)
-    text, kept = trial(arguments.image, output, versions, arguments.driver, arguments.prefix,
-                       not arguments.no_sandbox, language)
-    sys.stdout.write(text)
-    print(f"{NAME}: pictures, sheet and report in {output}")
+    _, kept = run_trial(arguments.image, arguments.driver, arguments.prefix, arguments.output,
+                        arguments.versions, arguments.language, not arguments.no_sandbox)
     return 0 if kept else 1
+
+
+def run_trial(image, driver, prefix, output=None, versions=None, language=None, sandboxed=True,
+              report=print_report):
+    """The trial as the command runs it, for the disc command and the
+    designer too: the options checked, the sessions run, the report's text
+    reported with where the output went. Returns (the report's text,
+    whether every version kept the promise)."""
+    versions = chosen_versions(versions)
+    language = chosen_language(language)
+    output = check_output(output or default_output(image), image)
+    check_sandbox(sandboxed, report)
+    text, kept = trial(image, output, versions, driver, prefix, sandboxed, language, report)
+    for line in text.splitlines():
+        report("line", line)
+    report("line", f"{NAME}: pictures, sheet and report in {output}")
+    return text, kept
 
 
 if __name__ == "__main__":

@@ -48,6 +48,18 @@ class Refusal(Exception):
         self.rule, self.value, self.setting = rule, value, setting
 
 
+class Relayed(Refusal):
+    """A refusal that another of the project's tools has already put in
+    its one line: the line as it stands."""
+
+    def __init__(self, line):
+        super().__init__(line, "")
+        self.line = line
+
+    def __str__(self):
+        return self.line
+
+
 def shown(text):
     """A name as a message can show it: bytes that are no text in the file
     system's encoding as \\xNN, control characters and what cannot be
@@ -72,6 +84,8 @@ def failure_line(name, error, worded=()):
     tool's name), its rule and value; a fault of the system (a file gone,
     a full disk) with its word and the file; an error of a worded kind
     with its own text; any other with its kind and its text."""
+    if isinstance(error, Relayed):
+        return error.line
     if isinstance(error, Refusal):
         return f"{error.setting or name}: refused: {error}"
     if isinstance(error, worded):

@@ -1,12 +1,14 @@
-"""Files that someone else's program may have made: read without following
-a link, without blocking and within a bound, and trees removed whatever
-they hold (any depth, read-only folders, odd names, links, FIFOs).
+"""Files: written whole or not at all; and files that someone else's
+program may have made, read without following a link, without blocking
+and within a bound, and trees removed whatever they hold (any depth,
+read-only folders, odd names, links, FIFOs).
 
 Both work on open folders (dir_fd) rather than on paths, so that a link
 met on the way is never followed and a tree deeper than a path can name,
 or than Python can recurse, is still removed."""
 import os
 import stat
+import tempfile
 
 # Opens a folder met inside a tree: never through a link, never blocking.
 _FOLDER = os.O_RDONLY | os.O_DIRECTORY | os.O_NOFOLLOW | os.O_CLOEXEC | os.O_NONBLOCK
@@ -181,3 +183,41 @@ def _unlink(name, fd, where):
         return None
     except OSError as error:
         return f"{os.path.join(where, name)}: {error.strerror}"
+
+
+def same_content(path, data):
+    """Whether the file holds exactly these bytes."""
+    try:
+        if os.path.getsize(path) != len(data):
+            return False
+        with open(path, "rb") as existing:
+            return existing.read() == data
+    except OSError:
+        return False
+
+
+def write_files(outputs, keep_unchanged=False):
+    """Writes {path: bytes} so that either every file is new or none is:
+    each goes to a temporary file beside it first, and the renames follow
+    only when all are written. With keep_unchanged, a file that already
+    holds its bytes is left as it is, time stamp and all, so that what
+    depends on it is not rebuilt."""
+    if keep_unchanged:
+        outputs = {path: data for path, data in outputs.items() if not same_content(path, data)}
+    temporaries = []
+    try:
+        for path, data in outputs.items():
+            folder = os.path.dirname(os.path.abspath(path))
+            os.makedirs(folder, exist_ok=True)
+            handle, temporary = tempfile.mkstemp(prefix="." + os.path.basename(path) + ".",
+                                                 dir=folder)
+            temporaries.append((temporary, path))
+            with os.fdopen(handle, "wb") as out:
+                out.write(data)
+        for temporary, path in temporaries:
+            os.chmod(temporary, 0o644)
+            os.replace(temporary, path)
+    finally:
+        for temporary, _ in temporaries:
+            if os.path.exists(temporary):
+                os.unlink(temporary)

@@ -24,6 +24,7 @@ import tempfile
 
 import hostlib
 from hostlib import Refusal
+from hostlib.files import write_files
 from brand.art.picture import open_picture
 from brand.layout import PANEL
 
@@ -209,44 +210,6 @@ def png_bytes(image):
     out = io.BytesIO()
     image.save(out, "PNG", optimize=True)
     return out.getvalue()
-
-
-def same_content(path, data):
-    """True when the file at path holds exactly data."""
-    try:
-        if os.path.getsize(path) != len(data):
-            return False
-        with open(path, "rb") as existing:
-            return existing.read() == data
-    except OSError:
-        return False
-
-
-def write_files(outputs, keep_unchanged=False):
-    """Writes {path: bytes} so that either every file is new or none is:
-    each goes to a temporary file beside it first, and the renames follow
-    only when all are written. With keep_unchanged, a file that already
-    holds its bytes is left as it is, time stamp and all, so that what
-    depends on it is not rebuilt."""
-    if keep_unchanged:
-        outputs = {path: data for path, data in outputs.items() if not same_content(path, data)}
-    temporaries = []
-    try:
-        for path, data in outputs.items():
-            folder = os.path.dirname(os.path.abspath(path))
-            os.makedirs(folder, exist_ok=True)
-            handle, temporary = tempfile.mkstemp(prefix="." + os.path.basename(path) + ".",
-                                                 dir=folder)
-            temporaries.append((temporary, path))
-            with os.fdopen(handle, "wb") as out:
-                out.write(data)
-        for temporary, path in temporaries:
-            os.chmod(temporary, 0o644)
-            os.replace(temporary, path)
-    finally:
-        for temporary, _ in temporaries:
-            if os.path.exists(temporary):
-                os.unlink(temporary)
 
 
 def converter_main(description, setting, read, convert, minimum, add_options, previews,

@@ -40,8 +40,12 @@ from brand.art.artformat import (ART_COLOURS, GREYS, GREY_FACE, GREY_LIGHT,  # n
                                  GREY_SHADOW, HEIGHT, INDEX_PAGE, PALETTE_SIZE, RESERVED_ENTRIES,
                                  UNUSED_ENTRY, WIDTH, converter_main, nudge, panel_role,
                                  png_bytes, read_splash, splash_file)
-from brand.layout import DONT_BUTTON, PANEL, START_BUTTON  # noqa: E402
+from brand.layout import DONT_BUTTON, DONT_TEXT, PANEL, START_BUTTON, START_TEXT  # noqa: E402
+from brand.make_brand import kelmora_brand  # noqa: E402
 
+# KELMORA's splash, which the design draws for its word and version.
+KELMORA_SPLASH = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))),
+                              "kelmora", "tarnell.bmp")
 MINIMUM_SIDE = 50
 # A picture of more pixels than this is refused unread: 64 megapixels
 # (a 48-megapixel camera picture fits) is over 300 times the splash's own,
@@ -267,7 +271,7 @@ def draw_button(draw, box, text, scheme, font, default):
     draw.text(centre, text, fill=scheme["text"], font=font, anchor="mm")
 
 
-def preview(palette, indices, scheme, after_change, buttons=("Start Install", "Don't Install")):
+def preview(palette, indices, scheme, after_change, buttons=(START_TEXT, DONT_TEXT)):
     """The picture as the launcher shows it, buttons included."""
     first = indices[(HEIGHT - 1) * WIDTH]
     image = Image.frombytes("P", (WIDTH, HEIGHT), indices)
@@ -350,6 +354,13 @@ def drawing(arguments):
 
     def draw(say):
         product, version = arguments.product, arguments.version
+        kelmora = kelmora_brand()
+        if (product, version) == (kelmora["product"], kelmora["version"]):
+            # What the design draws for it, byte for byte, whatever PIL
+            # this machine has: the default launcher stays the same.
+            with open(KELMORA_SPLASH, "rb") as source:
+                say(f"KELMORA's own, {KELMORA_SPLASH}")
+                return source.read()
         data = design.splash(product, version)
         size = design.word_size(product)
         say(f"drawn in the KELMORA design for {product!r}, version {version}; the word at "

@@ -46,20 +46,41 @@ SECTOR = 2048
 IMAGE_OVERHEAD_SECTORS = 64
 
 
+# Letters of Windows-1252 that keep no plain letter when their accents go.
+LETTERS_WITHOUT_BASE = {"ß": "ss", "Æ": "AE", "æ": "ae", "Ø": "O", "ø": "o", "Œ": "OE",
+                        "œ": "oe", "Ð": "D", "ð": "d", "Þ": "TH", "þ": "th", "ƒ": "f"}
+
+
 def without_accents(text):
-    return "".join(c for c in unicodedata.normalize("NFKD", text) if not unicodedata.combining(c))
+    """The text in plain letters: accents dropped, and the letters that have
+    no plain base spelt out, as the names made from a product's word take
+    it."""
+    plain = "".join(LETTERS_WITHOUT_BASE.get(c, c) for c in text)
+    return "".join(c for c in unicodedata.normalize("NFKD", plain)
+                   if not unicodedata.combining(c))
 
 
-def map_label(text, loose=False):
+def disc_names(product, version):
+    """The image's file name (without .iso) and the volume label a disc of
+    the product gets when none is given, made by one rule from the product
+    word and the version: in plain letters and digits, the rest as
+    separators. The file name is the word in lower case with hyphens
+    (heron-atlas); the label the word and the version when both fit the
+    characters Windows shows, else the word alone, cut to them
+    (KELMORA_2_31_005, HERON_ATLAS)."""
+    words = re.findall(r"[A-Za-z0-9]+", without_accents(product))
+    stem = "-".join(words).lower() or "disc"
+    word = "_".join(words).upper() or "DISC"
+    whole = "_".join([word] + re.findall(r"[0-9]+", version))
+    label = whole if len(whole) <= JOLIET_LABEL_LIMIT else \
+        (word[:JOLIET_LABEL_LIMIT].rstrip("_") or whole[:JOLIET_LABEL_LIMIT])
+    return stem, label[:LABEL_LIMIT]
+
+
+def map_label(text):
     """Upper-cases a label and turns spaces, hyphens and dots into
-    underscores; refuses what is left outside A-Z, 0-9 and _. A loose label
-    (one taken from the product's name) loses its accents instead, and
-    other characters become underscores."""
+    underscores; refuses what is left outside A-Z, 0-9 and _."""
     label = text.upper()
-    if loose:
-        label = without_accents(label)
-        label = "".join(c if LABEL_PATTERN.match(c) or c in LABEL_SEPARATORS else "_"
-                        for c in label)[:LABEL_LIMIT]
     for separator in LABEL_SEPARATORS:
         label = label.replace(separator, "_")
     if not label:
@@ -74,27 +95,6 @@ def map_label(text, loose=False):
     return label
 
 
-def default_label(autorun_text):
-    """The label a disc gets when none is given, from AUTORUN.INF's label
-    ("WORD VERSION"): the product word and the version when both fit the
-    characters Windows shows, else the word alone, cut to them."""
-    word, _, version = autorun_text.rpartition(" ")
-    if not word:
-        word, version = version, ""
-    whole = map_label(f"{word} {version}".strip(), loose=True)
-    if len(whole) <= JOLIET_LABEL_LIMIT:
-        return whole
-    return map_label(word, loose=True)[:JOLIET_LABEL_LIMIT].rstrip("_") or whole[:JOLIET_LABEL_LIMIT]
-
-
-def autorun_label(path):
-    """The label= line of AUTORUN.INF."""
-    with open(path, encoding="latin-1") as autorun:
-        for line in autorun:
-            key, _, value = line.strip().partition("=")
-            if key.strip().lower() == "label":
-                return value.strip()
-    raise Refusal("AUTORUN.INF names no label", path)
 
 
 class DiscFile:

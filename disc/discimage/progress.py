@@ -1,10 +1,25 @@
 """Progress of a long step: one line that updates in place on a terminal,
 whole lines (at each tenth) in a log. Nothing is shown for a step that
-ends within a few seconds."""
+ends within a few seconds. A caller that shows progress itself (the
+designer) listens instead: every update goes to it, and nothing is
+printed."""
+import contextlib
+import contextvars
 import sys
 import time
 
 QUIET_SECONDS = 3.0
+_listener = contextvars.ContextVar("progress listener", default=None)
+
+
+@contextlib.contextmanager
+def listening(callback):
+    """Within it, updates go to callback(what, fraction) instead."""
+    token = _listener.set(callback)
+    try:
+        yield
+    finally:
+        _listener.reset(token)
 
 
 class Progress:
@@ -16,6 +31,10 @@ class Progress:
         self.shown = None
 
     def update(self, fraction):
+        listener = _listener.get()
+        if listener is not None:
+            listener(self.what, max(0.0, min(1.0, fraction)))
+            return
         if time.monotonic() - self.started < QUIET_SECONDS:
             return
         percent = int(max(0.0, min(1.0, fraction)) * 100)
@@ -29,6 +48,10 @@ class Progress:
         self.shown = percent
 
     def done(self):
+        listener = _listener.get()
+        if listener is not None:
+            listener(self.what, 1.0)
+            return
         if self.shown is None:
             return
         if self.terminal:

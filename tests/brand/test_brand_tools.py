@@ -135,19 +135,16 @@ class BrandTexts(unittest.TestCase):
                      "TARNELL_VERSION_MINOR 0", "TARNELL_VERSION_PATCH 17",
                      'TARNELL_COPYRIGHT     "\\251 2026 H\\351ron"']:
             self.assertIn(line, text)
-        with open(os.path.join(self.work, "AUTORUN.INF"), "rb") as autorun:
-            self.assertEqual(autorun.read(), b"[autorun]\r\nopen=TARNELL.EXE\r\nicon=TARNELL.EXE,0\r\n"
-                                             b"label=H\xe9ron \"Atlas\" 65535.0.017\r\n")
 
     def test_the_same_texts_leave_the_files_untouched(self):
         # Every configure runs the tool: files it rewrote with the same
         # bytes would rebuild the launcher each time.
-        paths = [os.path.join(self.work, name) for name in ("brand.h", "AUTORUN.INF")]
+        paths = [os.path.join(self.work, "brand.h")]
         self.assertEqual(self.brand().returncode, 0)
         for path in paths:
             os.utime(path, ns=(10 ** 9, 10 ** 9))
         self.assertEqual(self.brand().returncode, 0)
-        self.assertEqual([os.stat(path).st_mtime_ns for path in paths], [10 ** 9] * 2)
+        self.assertEqual([os.stat(path).st_mtime_ns for path in paths], [10 ** 9])
         self.assertEqual(self.brand("--version=2.31.006").returncode, 0)
         self.assertTrue(all(os.stat(path).st_mtime_ns > 10 ** 9 for path in paths))
 
@@ -570,7 +567,7 @@ class LanguageTexts(unittest.TestCase):
         # Without languages the translations' files go.
         result = self.brand("")
         self.assertEqual(result.returncode, 0, result.stderr)
-        self.assertEqual(sorted(os.listdir(self.output)), ["AUTORUN.INF", "brand.h"])
+        self.assertEqual(sorted(os.listdir(self.output)), ["brand.h"])
 
     def test_every_shipped_language_and_its_suggested_title_is_accepted(self):
         shipped = sorted(name[:-4] for name in os.listdir(os.path.join(BRAND, "languages")))
@@ -652,7 +649,7 @@ class SystemsSetting(unittest.TestCase):
                 self.assertEqual("#define TARNELL_SYSTEMS_LATER" in lines, later)
         # Without the setting the file goes.
         self.assertEqual(self.brand().returncode, 0)
-        self.assertEqual(sorted(os.listdir(self.work)), ["AUTORUN.INF", "brand.h"])
+        self.assertEqual(sorted(os.listdir(self.work)), ["brand.h"])
 
     def test_a_language_file_gives_the_installers_failure_where_a_later_system_shows_it(self):
         own = os.path.join(self.work, "ca.txt")

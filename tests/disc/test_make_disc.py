@@ -8,19 +8,28 @@ The image maker is called as the disc command calls it, with the launcher,
 AUTORUN.INF and the stand-in installer of the build: TARNELL_LAUNCHER,
 TARNELL_AUTORUN and TARNELL_SETUP. The command itself builds its launcher
 in build/disc."""
+import io
 import os
 import random
 import shutil
 import signal
 import subprocess
+import sys
 import tempfile
 import time
 import unittest
 
+import pefile
 import pycdlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 PROJECT = os.path.dirname(os.path.dirname(HERE))
+sys.path.insert(0, PROJECT)
+sys.path.insert(0, os.path.join(PROJECT, "disc"))
+from discimage.autorun import autorun_inf  # noqa: E402
+from discimage.names import disc_names  # noqa: E402
+from hostlib import Refusal  # noqa: E402
+from publish.make_disc import DiscOptions, make_disc  # noqa: E402
 MAKE_IMAGE = os.path.join(PROJECT, "disc", "make_image.py")
 MAKE_DISC = os.path.join(PROJECT, "scripts", "make-disc.sh")
 BUILDING = "make-disc: building the launcher"
@@ -294,6 +303,18 @@ class MakeDisc(unittest.TestCase):
         self.assertIn("label HERON_4_2_17;", result.stdout)
 
 
+def file_on_image(image, path):
+    """The bytes of a file of the image, by its Joliet path."""
+    iso = pycdlib.PyCdlib()
+    iso.open(image)
+    try:
+        data = io.BytesIO()
+        iso.get_file_from_iso_fp(data, joliet_path=path)
+        return data.getvalue()
+    finally:
+        iso.close()
+
+
 def children_of(pid):
     """The processes whose parent is pid (gone when the command ended its
     steps), read from /proc."""
@@ -511,10 +532,9 @@ class MakeDiscCommand(unittest.TestCase):
         self.assertIn("--icon: ", result.stdout)
         self.assertIn("label HERON_4_2_17;", result.stdout)
         self.assertIn(os.path.join(PROJECT, "build", "disc", "heron.iso"), result.stdout)
-        # The launcher carries its list in its version block, the company
-        # given, and no copyright line, which was given empty.
-        with open(os.path.join(PROJECT, "build", "disc", "disc", "TARNELL.EXE"), "rb") as launcher:
-            program = launcher.read()
+        # The launcher on the disc carries its list in its version block,
+        # the company given, and no copyright line, which was given empty.
+        program = file_on_image(os.path.join(PROJECT, "build", "disc", "heron.iso"), "/TARNELL.EXE")
         self.assertIn("98,xp,7,10".encode("utf-16-le"), program)
         self.assertIn("Héron Cartography Ltd.".encode("utf-16-le"), program)
         self.assertNotIn("LegalCopyright".encode("utf-16-le"), program)
@@ -545,6 +565,86 @@ class MakeDiscCommand(unittest.TestCase):
                 self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
                 self.assertIn(refusal, result.stderr)
                 self.assertEqual(os.listdir(self.output), ["kelmora.iso"])
+
+
+class Names(unittest.TestCase):
+    def test_the_file_name_and_the_label_are_made_by_one_rule(self):
+        # (product word, version, the image's file name, the label): the
+        # label is the word and the version where both fit the 16
+        # characters Windows shows, else the word.
+        cases = [("KELMORA", "2.31.005", "kelmora", "KELMORA_2_31_005"),
+                 ("Héron", "4.2.17", "heron", "HERON_4_2_17"),
+                 ("Héron Atlas", "1.4.2", "heron-atlas", "HERON_ATLAS"),
+                 ("Straße Æon", "1.0.0", "strasse-aeon", "STRASSE_AEON"),
+                 ("Ölfeld & Söhne GmbH", "10.20.30", "olfeld-sohne-gmbh", "OLFELD_SOHNE_GMB"),
+                 ("100%", "1.0.0", "100", "100_1_0_0")]
+        for product, version, stem, label in cases:
+            with self.subTest(product):
+                self.assertEqual(disc_names(product, version), (stem, label))
+
+    def test_autorun_inf_in_the_launchers_code_page(self):
+        self.assertEqual(autorun_inf('Héron "Atlas"', "65535.0.017"),
+                         b"[autorun]\r\nopen=TARNELL.EXE\r\nicon=TARNELL.EXE,0\r\n"
+                         b"label=H\xe9ron \"Atlas\" 65535.0.017\r\n")
+
+
+def splash_resource(program):
+    """The launcher's splash bitmap resource (a BMP without its file header)."""
+    launcher = pefile.PE(data=program)
+    for kind in launcher.DIRECTORY_ENTRY_RESOURCE.entries:
+        if kind.id == pefile.RESOURCE_TYPE["RT_BITMAP"]:
+            for entry in kind.directory.entries:
+                if str(entry.name) == "IDB_TARNELL":
+                    data = entry.directory.entries[0].data.struct
+                    return launcher.get_data(data.OffsetToData, data.Size)
+    return None
+
+
+class MakeDiscFunction(unittest.TestCase):
+    """The disc command as a function, as the designer calls it: options
+    in, what it does reported as it goes, a result or one refusal out."""
+
+    def setUp(self):
+        self.work = tempfile.mkdtemp(prefix="make-disc-function-")
+        self.addCleanup(shutil.rmtree, self.work)
+
+    def test_a_product_of_its_own_gets_its_own_splash_and_its_steps_are_reported(self):
+        events = []
+        output = os.path.join(self.work, "atlas.iso")
+        result = make_disc(DiscOptions(product="Heron Atlas", version="1.4.2",
+                                       company="Heron Cartography Ltd.", copyright="",
+                                       output=output, previews=os.path.join(self.work, "p")),
+                           lambda kind, text, fraction=None: events.append((kind, text, fraction)))
+        self.assertEqual((result.image.output, result.image.label), (output, "HERON_ATLAS"))
+        self.assertIn(("step", "building the launcher in build/disc", None), events)
+        done = {text: fraction for kind, text, fraction in events if kind == "progress"}
+        self.assertEqual(done, {"make-disc: writing the image": 1.0,
+                                "make-disc: verifying the image": 1.0})
+        self.assertEqual(sorted(result.previews), sorted(os.listdir(os.path.join(self.work, "p"))))
+        # Its splash is drawn for it, and not KELMORA's: the launcher on
+        # the disc carries the picture the brand tool draws for its word
+        # and version.
+        drawn = os.path.join(self.work, "drawn.bmp")
+        subprocess.run(["/usr/bin/python3", os.path.join(PROJECT, "brand", "art", "make_splash.py"),
+                        "--draw", "--product", "Heron Atlas", "--version", "1.4.2", drawn],
+                       check=True, capture_output=True)
+        with open(drawn, "rb") as source, open(os.path.join(PROJECT, "brand", "kelmora",
+                                                             "tarnell.bmp"), "rb") as kelmora:
+            drawn_bitmap, kelmora_bitmap = source.read()[14:], kelmora.read()[14:]
+        carried = splash_resource(file_on_image(output, "/TARNELL.EXE"))
+        self.assertEqual(carried, drawn_bitmap)
+        self.assertNotEqual(carried, kelmora_bitmap)
+
+    def test_a_refusal_is_raised_before_anything_is_built(self):
+        events = []
+        with self.assertRaises(Refusal) as refusal:
+            make_disc(DiscOptions(version="4.2", output=os.path.join(self.work, "a.iso")),
+                      lambda *event: events.append(event))
+        self.assertIn("the version is three dot-separated decimal numbers",
+                      str(refusal.exception))
+        self.assertEqual(refusal.exception.setting, "--version")
+        self.assertEqual(events, [])
+        self.assertEqual(os.listdir(self.work), [])
 
 
 if __name__ == "__main__":

@@ -1,0 +1,366 @@
+#!/usr/bin/python3
+"""The disc command: the publisher's whole path from the command line to
+a verified image, in one place.
+
+    make_disc.py [--installer DIR] [--label TEXT] [--output FILE]
+                 [--product WORD --company TEXT --copyright TEXT] [--version A.B.C]
+                 [--splash PICTURE] [--icon PICTURE] [--languages LIST]
+                 [--language-file CODE=FILE]... [--systems LIST] [--previews DIR] [--try]
+
+The publisher's input is checked once, every part of it before anything
+is built, and flows one way: the brand's texts, languages and systems
+(brand/make_brand.py) and its pictures (brand/art) become the brand's
+files in build/disc/brand/tarnell; CMake builds the launcher from them as
+they are (preset "disc", TARNELL_BRAND_MADE); the image's file name and
+label are made once, from the product word and the version
+(discimage.names.disc_names), and its AUTORUN.INF by the disc tools; the
+image maker writes and verifies the image (disc/make_image.py); --try
+tries it on every Windows version (disc/try_disc.py).
+
+As a module, for the designer and the tests:
+
+    from publish.make_disc import DiscOptions, make_disc
+    result = make_disc(DiscOptions(product="Heron Atlas", ...), report)
+
+make_disc() takes the options and reports through report(kind, text,
+fraction): "line" (what the publisher reads), "step" (the step begun),
+"progress" (a step's fraction done); it returns a DiscResult or raises
+one Refusal. The command line: exit code 0 with a verified image, 1 for a
+refusal or a fault (one line), 2 for a wrong command line (one line), 130
+or 143 when interrupted, with nothing half-written.
+"""
+import os
+import signal
+import subprocess
+import sys
+from dataclasses import dataclass, field
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+PROJECT = os.path.dirname(HERE)
+sys.path.insert(0, PROJECT)
+sys.path.insert(0, os.path.join(PROJECT, "disc"))
+import hostlib  # noqa: E402
+from hostlib import Refusal, Relayed  # noqa: E402
+
+NAME = "make-disc"
+PYTHON = "/usr/bin/python3"
+SETUP = os.path.join(PROJECT, "scripts", "setup.sh")
+BUILD = os.path.join(PROJECT, "build", "disc")
+BRAND = os.path.join(BUILD, "brand", "tarnell")
+PREVIEWS = os.path.join(BRAND, "previews")
+LAUNCHER = os.path.join(BUILD, "launcher", "Tarnell.exe")
+# The sample disc's stand-in installer, and the folder it is the installer
+# of when none is given.
+SAMPLE_SETUP = os.path.join(BUILD, "disc-build", "SETUP.exe")
+SAMPLE_INSTALLER = os.path.join(BUILD, "sample-installer")
+ART = os.path.join(PROJECT, "brand", "art")
+KELMORA_ART = os.path.join(PROJECT, "brand", "kelmora")
+TRY_TOOLS = os.path.join(PROJECT, "build", "try-tools")
+TRIAL_DRIVER = os.path.join(TRY_TOOLS, "tools", "trial_driver.exe")
+TRIAL_PREFIX = os.path.join(PROJECT, "build", "try-prefix")
+# How long a step is given to end when asked, before it is made to.
+STEP_ENDING_SECONDS = 5
+
+USAGE = """usage: make-disc.sh [--installer DIR] [--label TEXT] [--output FILE]
+                   [--product WORD --company TEXT --copyright TEXT] [--version A.B.C]
+                   [--splash PICTURE] [--icon PICTURE] [--languages LIST]
+                   [--language-file CODE=FILE]... [--systems LIST] [--previews DIR] [--try]"""
+
+
+@dataclass
+class DiscOptions:
+    """What the publisher gives; None (or empty) where nothing is given.
+    Paths are taken from where the command was given."""
+    installer: str | None = None
+    label: str | None = None
+    output: str | None = None
+    product: str | None = None
+    version: str | None = None
+    company: str | None = None
+    copyright: str | None = None
+    splash: str | None = None
+    icon: str | None = None
+    languages: str | None = None
+    language_files: list = field(default_factory=list)
+    systems: str | None = None
+    previews: str | None = None
+    try_disc: bool = False
+
+
+@dataclass
+class DiscResult:
+    image: object               # make_image.ImageResult
+    previews: list              # the preview files written
+    trial: tuple | None = None  # (the report's text, whether every version kept the promise)
+
+
+# --- The command line ----------------------------------------------------------
+
+# Options with a value, by their DiscOptions field.
+VALUED = {"--installer": "installer", "--label": "label", "--output": "output",
+          "--product": "product", "--version": "version", "--company": "company",
+          "--copyright": "copyright", "--splash": "splash", "--icon": "icon",
+          "--languages": "languages", "--systems": "systems", "--previews": "previews"}
+REPEATED = {"--language-file": "language_files"}
+FLAGS = {"--try": "try_disc"}
+
+
+class CommandLineError(Exception):
+    """A wrong command line: one line, exit code 2."""
+
+
+def parse_command_line(arguments):
+    """The DiscOptions of a command line, or CommandLineError; None when
+    the usage was asked for."""
+    options = DiscOptions()
+    given = list(arguments)
+    while given:
+        argument = given.pop(0)
+        if argument in ("-h", "--help"):
+            return None
+        if argument in FLAGS:
+            setattr(options, FLAGS[argument], True)
+            continue
+        if not argument.startswith("--"):
+            raise CommandLineError(f"not an option: {argument}")
+        option, equals, value = argument.partition("=")
+        if option not in VALUED and option not in REPEATED:
+            raise CommandLineError(f"no such option: {option}")
+        if not equals:
+            if not given or given[0].startswith("--"):
+                raise CommandLineError(f"{option} needs a value")
+            value = given.pop(0)
+        if option in REPEATED:
+            code, equals, path = value.partition("=")
+            # The path is taken from where the command was given.
+            getattr(options, REPEATED[option]).append(
+                f"{code}={os.path.abspath(path)}" if equals and path else value)
+        else:
+            setattr(options, VALUED[option], value)
+    # A branded launcher never carries another company's name: with a
+    # product of its own the publisher names theirs, or gives it empty.
+    if options.product is not None:
+        for name in ("company", "copyright"):
+            if getattr(options, name) is None:
+                raise CommandLineError(f"--product needs --{name} too, so that no other "
+                                       f"company's line is carried (--{name} '' leaves it out)")
+    return options
+
+
+# --- Steps run as programs ------------------------------------------------------
+
+def run_step(command, capture=False):
+    """Runs a program as a step of its own (a session of its own, so that
+    an interrupt reaches it only through this process, which ends it and
+    waits for it: our tools then remove what they were writing). Returns
+    its CompletedProcess; with capture, its output is kept, else shown."""
+    output = subprocess.PIPE if capture else None
+    process = subprocess.Popen(command, stdout=output, stderr=output, text=True,
+                               errors="replace", start_new_session=True)
+    try:
+        out, err = process.communicate()
+    except BaseException:
+        for number in (signal.SIGTERM, signal.SIGKILL):
+            try:
+                os.killpg(process.pid, number)
+                process.wait(timeout=STEP_ENDING_SECONDS)
+                break
+            except (OSError, subprocess.TimeoutExpired):
+                continue
+        raise
+    return subprocess.CompletedProcess(command, process.returncode, out, err)
+
+
+def tool_step(command, report, quiet=False):
+    """Runs one of our tools as a step: its lines reported (unless quiet),
+    its refusal (its last line on stderr) raised as ours."""
+    result = run_step(command, capture=True)
+    if not quiet:
+        for line in result.stdout.splitlines():
+            report("line", line)
+    if result.returncode != 0:
+        last = (result.stderr.strip().splitlines() or [f"exit code {result.returncode}"])[-1]
+        raise Relayed(last)
+    return result
+
+
+# --- The steps ---------------------------------------------------------------------
+
+def kelmora_texts():
+    from brand.make_brand import kelmora_brand
+    return kelmora_brand()
+
+
+def brand_texts(options):
+    """The brand's four texts, KELMORA's where not given."""
+    kelmora = kelmora_texts()
+    return {key: getattr(options, key) if getattr(options, key) is not None else kelmora[key]
+            for key in ("product", "version", "company", "copyright")}
+
+
+def check_input(options):
+    """Every check of what the publisher gave, before anything is built:
+    the label, the installer folder and the output, then the brand's texts,
+    languages and systems. Returns the brand's files and its stale ones."""
+    from make_image import check_arguments
+    from brand.make_brand import brand_files
+    check_arguments(options.label, options.installer, options.output)
+    # To CMake an empty list is no list: an empty --systems is refused here.
+    if options.systems is not None and not options.systems.strip():
+        raise Refusal("the list names no system", repr(options.systems), "--systems")
+    texts = brand_texts(options)
+    return brand_files(texts["product"], texts["version"], texts["company"], texts["copyright"],
+                       options.languages or "", options.language_files, options.systems,
+                       names="options")
+
+
+def make_pictures(options, texts, has_languages, report):
+    """The splash and the icon in the brand's folder, with their previews:
+    the publisher's pictures converted (what the converters find is said
+    each time), or the product's own splash (KELMORA's, or one drawn in its
+    design with the product's word and version) and KELMORA's icon."""
+    kelmora = kelmora_texts()
+    buttons = ["--buttons", os.path.join(BRAND, "buttons.txt")] if has_languages else []
+    splash = [PYTHON, os.path.join(ART, "make_splash.py"), "--setting=--splash",
+              "--previews", PREVIEWS] + buttons
+    if options.splash is not None:
+        tool_step(splash + [os.path.abspath(options.splash), os.path.join(BRAND, "splash.bmp")],
+                  report)
+    elif (texts["product"], texts["version"]) == (kelmora["product"], kelmora["version"]):
+        tool_step(splash + [os.path.join(KELMORA_ART, "tarnell.bmp"),
+                            os.path.join(BRAND, "splash.bmp")], report, quiet=True)
+    else:
+        tool_step(splash + ["--draw", "--product", texts["product"], "--version",
+                            texts["version"], os.path.join(BRAND, "splash.bmp")], report)
+    icon = [PYTHON, os.path.join(ART, "make_icon.py"), "--setting=--icon",
+            "--preview", os.path.join(PREVIEWS, "icon.png")]
+    given = options.icon is not None
+    tool_step(icon + [os.path.abspath(options.icon) if given else
+                      os.path.join(KELMORA_ART, "tarnell.ico"), os.path.join(BRAND, "icon.ico")],
+              report, quiet=not given)
+
+
+def build_launcher(report):
+    """The launcher of the brand's folder, built by CMake (preset disc),
+    and the sample disc's stand-in installer beside it."""
+    report("step", "building the launcher in build/disc")
+    for command, what in (
+            (["cmake", "--preset", "disc", "-DTARNELL_BRAND_MADE=ON"],
+             "CMake could not configure the launcher's build"),
+            (["cmake", "--build", "--preset", "disc", "--target", "tarnell", "setup_sample"],
+             "the launcher could not be built")):
+        result = run_step(["sh", "-c", 'cd "$0" && exec "$@"', PROJECT] + command, capture=True)
+        if result.returncode != 0:
+            for line in (result.stdout + result.stderr).splitlines():
+                print(line, file=sys.stderr)
+            raise Refusal(what, "build/disc")
+
+
+def copy_previews(folder, codes):
+    """The previews, each written whole, into the publisher's folder; their
+    names."""
+    from hostlib.files import write_files
+    names = ["splash.png", "splash-after-colour-change.png", "icon.png"] + \
+        [f"splash-{code}.png" for code in codes]
+    files = {}
+    for name in names:
+        with open(os.path.join(PREVIEWS, name), "rb") as source:
+            files[os.path.join(folder, name)] = source.read()
+    os.makedirs(folder, exist_ok=True)
+    write_files(files)
+    return names
+
+
+def language_codes(files):
+    """The codes of the languages the brand carries, in its order."""
+    lines = files.get("buttons.txt", b"").decode("utf-8").splitlines()
+    return [line.split("\t")[0] for line in lines if line]
+
+
+def try_image(image, report):
+    """The trial of the image on every Windows version: (its report's text,
+    whether every version kept the launcher's promise)."""
+    report("step", "building the trial's driver in build/try-tools")
+    result = run_step(["sh", "-c", 'cd "$0" && cmake --preset try >/dev/null && '
+                       'cmake --build --preset try --target trial_driver >/dev/null', PROJECT])
+    if result.returncode != 0:
+        raise Refusal("the trial's driver could not be built", "build/try-tools")
+    import try_disc
+    return try_disc.run_trial(image, TRIAL_DRIVER, TRIAL_PREFIX, report=report)
+
+
+def make_disc(options, report=None):
+    """Makes the disc the options describe; its DiscResult, or one Refusal."""
+    report = report or (lambda kind, text, fraction=None: None)
+    from brand.make_brand import write_brand
+    from discimage.autorun import autorun_inf
+    from discimage.names import disc_names
+    from discimage.progress import listening
+    from hostlib.files import write_files
+    from make_image import make_image
+
+    files, stale = check_input(options)
+    texts = brand_texts(options)
+    stem, label = disc_names(texts["product"], texts["version"])
+    label = options.label if options.label is not None else label
+    output = os.path.abspath(options.output or os.path.join(BUILD, stem + ".iso"))
+
+    write_brand(BRAND, files, stale)
+    make_pictures(options, texts, "languages.h" in files, report)
+    build_launcher(report)
+    previews = []
+    if options.previews is not None:
+        previews = copy_previews(options.previews, language_codes(files))
+        report("line", f"previews: {options.previews}: {', '.join(previews)}")
+
+    autorun = os.path.join(BUILD, "AUTORUN.INF")
+    write_files({autorun: autorun_inf(texts["product"], texts["version"])}, keep_unchanged=True)
+    installer = options.installer
+    if installer is None:
+        installer = SAMPLE_INSTALLER
+        with open(SAMPLE_SETUP, "rb") as setup:
+            write_files({os.path.join(installer, "SETUP.EXE"): setup.read()}, keep_unchanged=True)
+    with listening(lambda what, fraction: report("progress", what, fraction)):
+        image = make_image(LAUNCHER, autorun, installer, output, label)
+    result = DiscResult(image, previews)
+    if options.try_disc:
+        result.trial = try_image(image.output, report)
+    return result
+
+
+# --- The command ---------------------------------------------------------------------
+
+def print_report(kind, text, fraction=None):
+    if kind == "line":
+        print(text, flush=True)
+    elif kind == "step":
+        print(f"{NAME}: {text}", flush=True)
+
+
+def main():
+    try:
+        options = parse_command_line(sys.argv[1:])
+    except CommandLineError as error:
+        print(f"{NAME}: {error} (make-disc.sh --help shows the options)", file=sys.stderr)
+        return 2
+    if options is None:
+        print(USAGE)
+        return 0
+    setup = run_step([SETUP])
+    if setup.returncode != 0:
+        return 1
+    result = make_disc(options, print_report)
+    from make_image import report_image
+    report_image(result.image)
+    if result.trial is None:
+        return 0
+    text, kept = result.trial
+    if not kept:
+        print(f"{NAME}: the image itself was written and verified: {result.image.output}; "
+              "the trial found versions that fell short", file=sys.stderr)
+        return 1
+    return 0
+
+
+if __name__ == "__main__":
+    hostlib.run(main, NAME)
