@@ -43,7 +43,8 @@ from discimage.names import (AUTORUN_NAME, JOLIET_LABEL_LIMIT, LAUNCHER_NAME,  #
                              DiscFile, check_capacity, check_output, disc_names,
                              dos_name_warnings, iso_tree_warnings, map_label, media_line,
                              scan_installer)
-from discimage.readback import source_crcs, verify_image  # noqa: E402
+from discimage.authenticode import INTACT, read_signature  # noqa: E402
+from discimage.readback import launcher_from_image, source_crcs, verify_image  # noqa: E402
 from discimage.writer import image_epoch, write_image  # noqa: E402
 
 NAME = "make-disc"
@@ -79,9 +80,11 @@ def check_arguments(label=None, installer=None, output=None):
     return mapped
 
 
-def make_image(launcher, autorun, installer, output, label):
+def make_image(launcher, autorun, installer, output, label, signer=None):
     """Writes the image, verified, to output; its ImageResult. label: as
-    the disc is to be named (map_label checks it)."""
+    the disc is to be named (map_label checks it); signer: the common name
+    the launcher is signed by, whose signature is checked on the written
+    disc (None: an unsigned launcher)."""
     label = map_label(label)
     epoch = image_epoch()
     files, folders = scan_installer(installer)
@@ -109,6 +112,8 @@ def make_image(launcher, autorun, installer, output, label):
             for problem in problems:
                 print(f"{NAME}: mismatch: {problem}", file=sys.stderr)
             raise Refusal("the image does not hold what was given", f"{len(problems)} mismatches")
+        if signer is not None:
+            check_signature_on_disc(partial, signer)
         os.chmod(partial, 0o644)
         hostlib.hold_interrupts()
         os.replace(partial, output)
@@ -126,6 +131,22 @@ def make_image(launcher, autorun, installer, output, label):
         warnings.append(f"Windows shows the first {JOLIET_LABEL_LIMIT} characters of the label: "
                         f"{label[:JOLIET_LABEL_LIMIT]}")
     return ImageResult(output, label, files, folders, warnings)
+
+
+def check_signature_on_disc(image, signer):
+    """The launcher's signature, as the written image holds it: intact, and
+    by the signer given."""
+    with tempfile.TemporaryDirectory(prefix="make-disc-signature-") as work:
+        launcher = os.path.join(work, LAUNCHER_NAME)
+        with open(launcher, "wb") as out:
+            launcher_from_image(image, out)
+        signature = read_signature(launcher)
+    if signature.state != INTACT:
+        raise Refusal("the launcher's signature on the written disc is not intact",
+                      signature.describe())
+    if signature.signer != signer:
+        raise Refusal(f"the launcher on the written disc is signed by another than {signer}",
+                      signature.describe())
 
 
 def report_image(result, out=print):
@@ -169,6 +190,9 @@ def parse_arguments():
     check.add_argument("--output", metavar="FILE", help="the image")
     autorun.add_argument("--product", required=True, metavar="WORD")
     autorun.add_argument("--version", required=True, metavar="A.B.C")
+    autorun.add_argument("--label", metavar="TEXT", help="the drive's name (default: WORD A.B.C)")
+    autorun.add_argument("--action", metavar="TEXT",
+                         help="AutoPlay's choice (default: Install WORD)")
     autorun.add_argument("output", metavar="OUTPUT")
     return parser.parse_args()
 
@@ -178,7 +202,8 @@ def main():
     if arguments.command == "check":
         check_arguments(arguments.label, arguments.installer, arguments.output)
     elif arguments.command == "autorun":
-        write_files({arguments.output: autorun_inf(arguments.product, arguments.version)},
+        write_files({arguments.output: autorun_inf(arguments.product, arguments.version,
+                                                   arguments.label, arguments.action)},
                     keep_unchanged=True)
     else:
         label = arguments.label

@@ -29,10 +29,11 @@ sys.path.insert(0, os.path.dirname(HERE))
 import hostlib  # noqa: E402
 from hostlib import Refusal, shown  # noqa: E402
 from hostlib.files import UntrustedFileError, read_regular  # noqa: E402
+from discimage.authenticode import read_signature  # noqa: E402
 from disctrial.image import Autorun, DiscImage  # noqa: E402
 from disctrial import bounds, sandbox  # noqa: E402
-from disctrial.session import (DRIVE, SessionError, end_all, prepare_template,  # noqa: E402
-                               remove_session, run_session)
+from disctrial.session import (DRIVE, POLL_SECONDS, SessionError, end_all,  # noqa: E402
+                               prepare_template, remove_session, run_session)
 from disctrial.sheet import make_sheet, picture, report  # noqa: E402
 from disctrial.texts import code_name, language_code, locale_for, read_tables  # noqa: E402
 from disctrial.verdict import (SECOND_COPY_VERSION, VERSIONS, Outcome, accepts,  # noqa: E402
@@ -55,6 +56,7 @@ class Tree:
     ours: bool
     systems: frozenset | None = None
     tables: dict | None = None      # its string tables, by primary language
+    signature: object = None        # its program's Authenticode signature
 
 
 @dataclass(frozen=True)
@@ -107,8 +109,9 @@ def read_trees(disc, versions, work):
             folder = os.path.join(work, name.replace(" ", ""))
             disc.extract(name, folder)
             autorun = Autorun(folder)
-            ours, systems, tables = False, None, None
+            ours, systems, tables, signature = False, None, None, None
             if autorun.program_file:
+                signature = read_signature(autorun.program_file)
                 try:
                     program = read_regular(autorun.program_file, PROGRAM_LIMIT)
                 except UntrustedFileError:
@@ -116,7 +119,7 @@ def read_trees(disc, versions, work):
                 ours = is_our_launcher(program)
                 if ours:
                     systems, tables = launcher_systems(program), read_tables(program)
-            trees[name] = Tree(name, folder, autorun, ours, systems, tables)
+            trees[name] = Tree(name, folder, autorun, ours, systems, tables, signature)
     disc.close()
     return trees
 
@@ -149,7 +152,7 @@ def run_version(run, tree, template, driver, work, sandboxed, hierarchy, report)
         facts, shot, bound, stopped = {"appeared": "nothing", "exit": "-"}, None, None, None
     return Outcome(version, tree.name, tree.ours, tuple(autorun.fatal + autorun.problems),
                    started, facts, shot, bound, tree.systems, tree.tables,
-                   run.code if run.extra else None, stopped)
+                   run.code if run.extra else None, stopped, tree.signature)
 
 
 def language_runs(runs, trees, disc, language):
@@ -189,7 +192,13 @@ def run_versions(runs, trees, disc, template, driver, work, sandboxed, hierarchy
 
     with concurrent.futures.ThreadPoolExecutor(os.cpu_count() or 1) as pool:
         try:
-            return list(pool.map(run_one, runs))
+            futures = [pool.submit(run_one, run) for run in runs]
+            while concurrent.futures.wait(futures, timeout=POLL_SECONDS,
+                                          return_when=concurrent.futures.FIRST_EXCEPTION).not_done:
+                hostlib.check_interrupted()
+                if any(f.done() and f.exception() for f in futures):
+                    break
+            return [future.result() for future in futures]
         except BaseException:
             # Interrupted: the sessions end now, not when their programs do.
             end_all()

@@ -17,14 +17,27 @@ class Interrupted(BaseException):
     was writing is removed on the way out."""
 
 
+# The signal that interrupted the tool, once one did.
+_interrupted = None
+
+
+def _interruption(number):
+    return KeyboardInterrupt() if number == signal.SIGINT else Interrupted()
+
+
 def take_terminate_as_interrupt():
     """SIGTERM unwinds the tool as Ctrl-C does; after the first of either,
     both are ignored, so that a second one cannot cut short the removal
-    of what the tool was writing (which is bounded in time)."""
+    of what the tool was writing (which is bounded in time). The first is
+    kept: an exception raised where Python drops it (in a finaliser) is
+    raised again where the tool would put its output in place, and the
+    tool ends interrupted all the same."""
     def interrupt(number, frame):
+        global _interrupted
+        _interrupted = number
         signal.signal(signal.SIGINT, signal.SIG_IGN)
         signal.signal(signal.SIGTERM, signal.SIG_IGN)
-        raise KeyboardInterrupt() if number == signal.SIGINT else Interrupted()
+        raise _interruption(number)
     signal.signal(signal.SIGINT, interrupt)
     signal.signal(signal.SIGTERM, interrupt)
 
@@ -33,9 +46,20 @@ def hold_interrupts():
     """Called (from the main thread) just before a tool puts its output in
     place: from there an interrupt no longer ends it, so that it never
     says "nothing written" of an output it wrote; what is left, reporting
-    what it wrote, takes a moment."""
+    what it wrote, takes a moment. A tool already interrupted is unwound
+    here instead."""
     signal.signal(signal.SIGINT, signal.SIG_IGN)
     signal.signal(signal.SIGTERM, signal.SIG_IGN)
+    if _interrupted is not None:
+        raise _interruption(_interrupted)
+
+
+def check_interrupted():
+    """Unwinds the tool when it was interrupted though the interrupt's
+    exception was dropped (raised in a finaliser): called where a tool
+    waits long."""
+    if _interrupted is not None:
+        raise _interruption(_interrupted)
 
 
 class Refusal(Exception):
@@ -112,6 +136,8 @@ def run(main, name, worded=()):
     except Exception as error:  # noqa: BLE001: never a traceback for a publisher
         print(failure_line(name, error, worded), file=sys.stderr)
         code = 1
+    if _interrupted is not None and code not in (EXIT_INTERRUPTED, EXIT_TERMINATED):
+        code = EXIT_INTERRUPTED if _interrupted == signal.SIGINT else EXIT_TERMINATED
     if code in (EXIT_INTERRUPTED, EXIT_TERMINATED):
         print(f"{name}: interrupted; nothing written", file=sys.stderr)
     sys.exit(code or 0)

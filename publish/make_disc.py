@@ -5,7 +5,9 @@ a verified image, in one place.
     make_disc.py [--installer DIR] [--label TEXT] [--output FILE]
                  [--product WORD --company TEXT --copyright TEXT] [--version A.B.C]
                  [--splash PICTURE] [--icon PICTURE] [--languages LIST]
-                 [--language-file CODE=FILE]... [--systems LIST] [--previews DIR] [--try]
+                 [--language-file CODE=FILE]... [--systems LIST] [--autoplay-text TEXT]
+                 [--sign FILE [--sign-password-file FILE] [--timestamp URL]]
+                 [--previews DIR] [--try]
 
 The publisher's input is checked once, every part of it before anything
 is built, and flows one way: the brand's texts, languages and systems
@@ -15,7 +17,11 @@ they are (preset "disc", TARNELL_BRAND_MADE); the image's file name and
 label are made once, from the product word and the version
 (discimage.names.disc_names), and its AUTORUN.INF by the disc tools; the
 image maker writes and verifies the image (disc/make_image.py); --try
-tries it on every Windows version (disc/try_disc.py).
+tries it on every Windows version (disc/try_disc.py). With --sign the
+launcher is signed with the publisher's certificate before the image is
+made (disc/discimage/authenticode.py), and the image maker checks the
+signature on the written disc; the certificate's password comes from a
+file or from TARNELL_SIGN_PASSWORD, and stays in this process's memory.
 
 As a module, for the designer and the tests:
 
@@ -29,6 +35,7 @@ one Refusal. The command line: exit code 0 with a verified image, 1 for a
 refusal or a fault (one line), 2 for a wrong command line (one line), 130
 or 143 when interrupted, with nothing half-written.
 """
+import datetime
 import os
 import signal
 import subprocess
@@ -49,6 +56,7 @@ BUILD = os.path.join(PROJECT, "build", "disc")
 BRAND = os.path.join(BUILD, "brand", "tarnell")
 PREVIEWS = os.path.join(BRAND, "previews")
 LAUNCHER = os.path.join(BUILD, "launcher", "Tarnell.exe")
+SIGNED_LAUNCHER = os.path.join(BUILD, "launcher", "Tarnell-signed.exe")
 # The sample disc's stand-in installer, and the folder it is the installer
 # of when none is given.
 SAMPLE_SETUP = os.path.join(BUILD, "disc-build", "SETUP.exe")
@@ -58,13 +66,19 @@ KELMORA_ART = os.path.join(PROJECT, "brand", "kelmora")
 TRY_TOOLS = os.path.join(PROJECT, "build", "try-tools")
 TRIAL_DRIVER = os.path.join(TRY_TOOLS, "tools", "trial_driver.exe")
 TRIAL_PREFIX = os.path.join(PROJECT, "build", "try-prefix")
-# How long a step is given to end when asked, before it is made to.
+# How long a step is given to end when asked, before it is made to, and
+# how often a step's wait looks whether the command was interrupted.
 STEP_ENDING_SECONDS = 5
+POLL_SECONDS = 0.5
 
 USAGE = """usage: make-disc.sh [--installer DIR] [--label TEXT] [--output FILE]
                    [--product WORD --company TEXT --copyright TEXT] [--version A.B.C]
                    [--splash PICTURE] [--icon PICTURE] [--languages LIST]
-                   [--language-file CODE=FILE]... [--systems LIST] [--previews DIR] [--try]"""
+                   [--language-file CODE=FILE]... [--systems LIST] [--autoplay-text TEXT]
+                   [--sign FILE [--sign-password-file FILE] [--timestamp URL]]
+                   [--previews DIR] [--try]"""
+# Where the certificate's password may come from besides a file.
+PASSWORD_VARIABLE = "TARNELL_SIGN_PASSWORD"
 
 
 @dataclass
@@ -83,6 +97,11 @@ class DiscOptions:
     languages: str | None = None
     language_files: list = field(default_factory=list)
     systems: str | None = None
+    autoplay_text: str | None = None
+    sign: str | None = None             # the PKCS#12 file
+    sign_password: str | None = field(default=None, repr=False)
+    sign_password_file: str | None = None
+    timestamp: str | None = None        # an RFC 3161 server's URL
     previews: str | None = None
     try_disc: bool = False
 
@@ -100,7 +119,9 @@ class DiscResult:
 VALUED = {"--installer": "installer", "--label": "label", "--output": "output",
           "--product": "product", "--version": "version", "--company": "company",
           "--copyright": "copyright", "--splash": "splash", "--icon": "icon",
-          "--languages": "languages", "--systems": "systems", "--previews": "previews"}
+          "--languages": "languages", "--systems": "systems", "--previews": "previews",
+          "--autoplay-text": "autoplay_text", "--sign": "sign",
+          "--sign-password-file": "sign_password_file", "--timestamp": "timestamp"}
 REPEATED = {"--language-file": "language_files"}
 FLAGS = {"--try": "try_disc"}
 
@@ -137,6 +158,9 @@ def parse_command_line(arguments):
                 f"{code}={os.path.abspath(path)}" if equals and path else value)
         else:
             setattr(options, VALUED[option], value)
+    for option in ("--sign-password-file", "--timestamp"):
+        if getattr(options, VALUED[option]) is not None and options.sign is None:
+            raise CommandLineError(f"{option} goes with --sign, the certificate to sign with")
     # A branded launcher never carries another company's name: with a
     # product of its own the publisher names theirs, or gives it empty.
     if options.product is not None:
@@ -158,7 +182,12 @@ def run_step(command, capture=False):
     process = subprocess.Popen(command, stdout=output, stderr=output, text=True,
                                errors="replace", start_new_session=True)
     try:
-        out, err = process.communicate()
+        while True:
+            try:
+                out, err = process.communicate(timeout=POLL_SECONDS)
+                break
+            except subprocess.TimeoutExpired:
+                hostlib.check_interrupted()
     except BaseException:
         for number in (signal.SIGTERM, signal.SIGKILL):
             try:
@@ -201,17 +230,74 @@ def brand_texts(options):
 def check_input(options):
     """Every check of what the publisher gave, before anything is built:
     the label, the installer folder and the output, then the brand's texts,
-    languages and systems. Returns the brand's files and its stale ones."""
+    languages and systems, AutoPlay's words and the certificate to sign
+    with. Returns the brand's files, its stale ones, and the signer (None
+    when the launcher is not signed)."""
     from make_image import check_arguments
+    from brand.codepage import windows_1252
     from brand.make_brand import brand_files
     check_arguments(options.label, options.installer, options.output)
     # To CMake an empty list is no list: an empty --systems is refused here.
     if options.systems is not None and not options.systems.strip():
         raise Refusal("the list names no system", repr(options.systems), "--systems")
     texts = brand_texts(options)
-    return brand_files(texts["product"], texts["version"], texts["company"], texts["copyright"],
-                       options.languages or "", options.language_files, options.systems,
-                       names="options")
+    files, stale = brand_files(texts["product"], texts["version"], texts["company"],
+                               texts["copyright"], options.languages or "",
+                               options.language_files, options.systems, names="options")
+    if options.autoplay_text is not None:
+        check_autoplay_text(options.autoplay_text, windows_1252)
+    return files, stale, check_signing(options)
+
+
+def check_autoplay_text(text, windows_1252):
+    """AutoPlay's words: a line of the launcher's code page, as its texts."""
+    from launcher.contract import LAUNCHER
+    setting = "--autoplay-text"
+    if not text.strip():
+        raise Refusal("the AutoPlay text is empty", repr(text), setting)
+    windows_1252(setting, text)
+    if len(text) > LAUNCHER.text_limit:
+        raise Refusal(f"the AutoPlay text holds at most {LAUNCHER.text_limit} characters",
+                      repr(text), setting)
+
+
+def signing_moment():
+    """The signing time: SOURCE_DATE_EPOCH when set (so that the same
+    inputs sign to the same bytes), else now; as a Unix time or None."""
+    epoch = os.environ.get("SOURCE_DATE_EPOCH")
+    return int(epoch) if epoch and epoch.isdigit() else None
+
+
+def signing_password(options):
+    """The certificate's password: given, read from its file (without the
+    line end a file has), or from TARNELL_SIGN_PASSWORD; None when none."""
+    if options.sign_password is not None:
+        return options.sign_password
+    if options.sign_password_file is not None:
+        try:
+            with open(options.sign_password_file, "rb") as source:
+                text = source.read().decode("utf-8")
+        except (OSError, UnicodeError) as error:
+            raise Refusal("the password file cannot be read" +
+                          (f" ({error.strerror})" if isinstance(error, OSError) else
+                           " as UTF-8 text"), repr(options.sign_password_file),
+                          "--sign-password-file") from None
+        return text[:-2] if text.endswith("\r\n") else text[:-1] if text.endswith("\n") else text
+    return os.environ.get(PASSWORD_VARIABLE)
+
+
+def check_signing(options):
+    """The certificate checked for signing now and at the signing time;
+    its Signer, or None without --sign."""
+    if options.sign is None:
+        return None
+    from discimage.authenticode import check_certificate
+    now = datetime.datetime.now(datetime.timezone.utc)
+    moment = signing_moment()
+    moments = [now] + ([datetime.datetime.fromtimestamp(moment, datetime.timezone.utc)]
+                       if moment is not None else [])
+    options.sign_password = signing_password(options)
+    return check_certificate(os.path.abspath(options.sign), options.sign_password, moments)
 
 
 def make_pictures(options, texts, has_languages, report):
@@ -299,7 +385,7 @@ def make_disc(options, report=None):
     from hostlib.files import write_files
     from make_image import make_image
 
-    files, stale = check_input(options)
+    files, stale, signer = check_input(options)
     texts = brand_texts(options)
     stem, label = disc_names(texts["product"], texts["version"])
     label = options.label if options.label is not None else label
@@ -313,19 +399,42 @@ def make_disc(options, report=None):
         previews = copy_previews(options.previews, language_codes(files))
         report("line", f"previews: {options.previews}: {', '.join(previews)}")
 
+    launcher, warnings = sign_launcher(options, signer, report) if signer else (LAUNCHER, [])
     autorun = os.path.join(BUILD, "AUTORUN.INF")
-    write_files({autorun: autorun_inf(texts["product"], texts["version"])}, keep_unchanged=True)
+    write_files({autorun: autorun_inf(texts["product"], texts["version"], options.label,
+                                      options.autoplay_text)}, keep_unchanged=True)
     installer = options.installer
     if installer is None:
         installer = SAMPLE_INSTALLER
         with open(SAMPLE_SETUP, "rb") as setup:
             write_files({os.path.join(installer, "SETUP.EXE"): setup.read()}, keep_unchanged=True)
     with listening(lambda what, fraction: report("progress", what, fraction)):
-        image = make_image(LAUNCHER, autorun, installer, output, label)
+        image = make_image(launcher, autorun, installer, output, label,
+                           signer.name if signer else None)
+    image.warnings += warnings
     result = DiscResult(image, previews)
     if options.try_disc:
         result.trial = try_image(image.output, report)
     return result
+
+
+def sign_launcher(options, signer, report):
+    """The launcher signed with the publisher's certificate, beside the
+    built one, and the warnings the image's report counts; says how much
+    the signature added, and warns when no timestamp makes it outlive the
+    certificate."""
+    from discimage.authenticode import sign
+    report("step", f"signing the launcher as {signer.name}")
+    sign(LAUNCHER, SIGNED_LAUNCHER + ".partial", os.path.abspath(options.sign),
+         options.sign_password, signing_moment(), options.timestamp)
+    os.replace(SIGNED_LAUNCHER + ".partial", SIGNED_LAUNCHER)
+    added = os.path.getsize(SIGNED_LAUNCHER) - os.path.getsize(LAUNCHER)
+    report("line", f"signed: {signer.name}, SHA-256, the signature adds {added} bytes" +
+           (f", timestamped by {options.timestamp}" if options.timestamp else ""))
+    warnings = [] if options.timestamp else [
+        f"the signature has no timestamp: it is trusted only while the certificate is valid, "
+        f"until {signer.not_after:%Y-%m-%d}; --timestamp URL adds one"]
+    return SIGNED_LAUNCHER, warnings
 
 
 # --- The command ---------------------------------------------------------------------
@@ -335,6 +444,8 @@ def print_report(kind, text, fraction=None):
         print(text, flush=True)
     elif kind == "step":
         print(f"{NAME}: {text}", flush=True)
+    elif kind == "warning":
+        print(text, file=sys.stderr, flush=True)
 
 
 def main():
@@ -346,6 +457,10 @@ def main():
     if options is None:
         print(USAGE)
         return 0
+    # The password stays in this process: no step it starts inherits it.
+    if options.sign is not None and options.sign_password_file is None:
+        options.sign_password = os.environ.get(PASSWORD_VARIABLE)
+    os.environ.pop(PASSWORD_VARIABLE, None)
     setup = run_step([SETUP])
     if setup.returncode != 0:
         return 1

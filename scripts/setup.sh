@@ -7,8 +7,10 @@
 # read back disc images, Python's PIL with the DejaVu fonts, which turn
 # a publisher's pictures into the launcher's splash and icon, Python's
 # pefile, with which the disc trial reads the systems a launcher accepts,
-# bubblewrap, which shuts a tried disc's programs in, and Tesseract with its
-# English data, with which the brand tests read a drawn splash back. Safe
+# bubblewrap, which shuts a tried disc's programs in, Tesseract with its
+# English data, with which the brand tests read a drawn splash back, and
+# osslsigncode with OpenSSL and Python's cryptography, which sign the
+# launcher with a publisher's certificate and read signatures back. Safe
 # to run again.
 #
 # A mirror in the middle of a sync serves lists that do not match (apt-get
@@ -30,7 +32,7 @@ g++-mingw-w64-i686 binutils-mingw-w64-i686 mingw-w64-i686-dev
 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
 wine wine32:i386 wine64 fonts-wine xvfb xauth imagemagick qemu-user-static locales-all
 python3-crcmod libboost-dev xorriso python3-pycdlib python3-pil fonts-dejavu-core python3-pefile
-bubblewrap tesseract-ocr tesseract-ocr-eng"
+bubblewrap tesseract-ocr tesseract-ocr-eng osslsigncode openssl python3-cryptography"
 
 # Seams for tests/scripts/test_setup.py, which stands in for the system:
 # TARNELL_APT_GET: the apt-get run; when named, it runs without sudo.

@@ -1,7 +1,10 @@
 """The disc's AUTORUN.INF: what Windows reads from the root of the disc
-to start the launcher (open=), show its icon for the drive (icon=) and
-name the disc (label=). In the launcher's code page, with Windows' line
-ends, as Windows 95 reads it."""
+to start the launcher (open=), show its icon for the drive (icon=), name
+the drive (label=) and, in AutoPlay (Windows XP and later, where a disc
+going in shows a choice rather than starting a program), word the choice
+that runs the launcher (action=). In the launcher's code page, with
+Windows' line ends: Windows 95 reads it, and passes over what it does not
+know."""
 from discimage.names import LAUNCHER_NAME
 from launcher.contract import LAUNCHER
 
@@ -9,10 +12,19 @@ ENCODING = f"cp{LAUNCHER.code_page}"
 SECTION = "autorun"
 
 
-def autorun_inf(product, version):
-    """The bytes of AUTORUN.INF for the launcher of a product and version."""
+def autoplay_text(product):
+    """The AutoPlay choice's words when the publisher gives none."""
+    return f"Install {product}"
+
+
+def autorun_inf(product, version, label=None, action=None):
+    """The bytes of AUTORUN.INF for the launcher of a product and version:
+    the drive named by the label given (the product and the version when
+    none is), the AutoPlay choice worded by action (autoplay_text() when
+    none is)."""
     lines = [f"[{SECTION}]", f"open={LAUNCHER_NAME}", f"icon={LAUNCHER_NAME},0",
-             f"label={product} {version}", ""]
+             f"label={label or f'{product} {version}'}",
+             f"action={action or autoplay_text(product)}", ""]
     return "\r\n".join(lines).encode(ENCODING)
 
 

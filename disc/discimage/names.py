@@ -6,6 +6,7 @@ import stat
 import unicodedata
 
 from hostlib import Refusal, shown
+from launcher.contract import LAUNCHER
 
 # ISO 9660 below level 3 holds a file in one extent of less than 4 GiB.
 FILE_SIZE_LIMIT = 4 << 30
@@ -17,7 +18,8 @@ JOLIET_FORBIDDEN = "*/:;?\\"
 # The names the launcher's files take at the root, and the installer's.
 AUTORUN_NAME = "AUTORUN.INF"
 LAUNCHER_NAME = "TARNELL.EXE"
-SETUP_NAME = "SETUP.EXE"
+# The installer the launcher starts, in an ISO 9660 name's upper case.
+SETUP_NAME = LAUNCHER.installer.upper()
 # Windows NT 3.51 reads only ISO 9660 names: these three must be the same
 # in both trees.
 PLAIN_NAMES = ("/" + AUTORUN_NAME, "/" + LAUNCHER_NAME, "/" + SETUP_NAME)

@@ -11,7 +11,7 @@ import zlib
 
 import pycdlib
 
-from .names import PLAIN_NAMES
+from .names import LAUNCHER_NAME, PLAIN_NAMES
 from .progress import Progress
 
 SECTOR = 2048
@@ -123,3 +123,14 @@ def compare_bytes(image_fd, offset, disc_file):
             if os.pread(image_fd, len(want), offset) != want:
                 return False
             offset += len(want)
+
+
+def launcher_from_image(image, out):
+    """Copies the launcher as the image's Joliet tree holds it into out (an
+    open binary file)."""
+    iso = pycdlib.PyCdlib()
+    iso.open(image)
+    try:
+        iso.get_file_from_iso_fp(out, joliet_path="/" + LAUNCHER_NAME)
+    finally:
+        iso.close()

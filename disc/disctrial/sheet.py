@@ -12,6 +12,7 @@ TILE = (320, 240)
 SCREEN = (1024, 768)
 LABEL_HEIGHT = 40
 REASON_LINE = 14
+HEADING_LINE = 20
 COLUMNS = 4
 GAP = 8
 BACKGROUND = (40, 44, 52)
@@ -54,12 +55,16 @@ def make_sheet(rows, pictures, path):
     reasons = [wrap(measure, row.reason, small, TILE[0]) for row in rows]
     label = LABEL_HEIGHT + REASON_LINE * (max(len(r) for r in reasons) - 1)
     width = columns * (TILE[0] + GAP) + GAP
-    height = lines * (TILE[1] + label + GAP) + GAP
+    heading = wrap(measure, signature_heading(rows), bold, width - 2 * GAP)
+    head = HEADING_LINE * len(heading) + GAP
+    height = head + lines * (TILE[1] + label + GAP) + GAP
     sheet = Image.new("RGB", (width, height), BACKGROUND)
     draw = ImageDraw.Draw(sheet)
+    for number, line in enumerate(heading):
+        draw.text((GAP, GAP + number * HEADING_LINE), line, fill=(220, 220, 220), font=bold)
     for index, (row, image, reason) in enumerate(zip(rows, pictures, reasons)):
         left = GAP + (index % columns) * (TILE[0] + GAP)
-        top = GAP + (index // columns) * (TILE[1] + label + GAP)
+        top = head + GAP + (index // columns) * (TILE[1] + label + GAP)
         thumb = image.copy()
         thumb.thumbnail(TILE, Image.LANCZOS)
         sheet.paste(thumb, (left + (TILE[0] - thumb.width) // 2, top + (TILE[1] - thumb.height) // 2))
@@ -71,6 +76,19 @@ def make_sheet(rows, pictures, path):
             draw.text((left, top + TILE[1] + 24 + number * REASON_LINE), line,
                       fill=(220, 220, 220), font=small)
     sheet.save(path)
+
+
+def signature_heading(rows):
+    """Who signed the disc's program, as the sheet's heading: the one
+    signature, or each tree's where they differ."""
+    by_tree = {}
+    for row in rows:
+        by_tree.setdefault(row.tree, row.signature)
+    named = set(by_tree.values())
+    if len(named) == 1:
+        return f"The disc's program: {named.pop()}"
+    return "The disc's program: " + "; ".join(f"{signature} ({tree})"
+                                               for tree, signature in by_tree.items())
 
 
 def wrap(draw, text, font, width):
@@ -101,9 +119,10 @@ def verdict_word(row):
 
 def report(rows):
     """The report's text of its rows (ReportRow)."""
-    header = ("Version", "Language", "Tree", "What appeared", "SETUP.EXE", "Verdict")
+    header = ("Version", "Language", "Tree", "What appeared", "SETUP.EXE", "Signature",
+              "Verdict")
     table = [header] + [(row.shown_name, row.language, row.tree, row.appeared, row.setup,
-                         f"{verdict_word(row)}: {row.reason}") for row in rows]
+                         row.signature, f"{verdict_word(row)}: {row.reason}") for row in rows]
     widths = [max(len(cells[i]) for cells in table) for i in range(len(header) - 1)]
     lines = ["  ".join(cell.ljust(width) for cell, width in zip(cells[:-1], widths))
              + "  " + cells[-1] for cells in table]

@@ -10,6 +10,7 @@ to having started and shown something."""
 from dataclasses import dataclass
 
 from launcher.contract import LAUNCHER
+from discimage.authenticode import BROKEN, UNSIGNED
 from disctrial.bounds import FIGURES
 from disctrial.texts import ENGLISH, code_name, program_resources, texts_seen
 
@@ -53,6 +54,7 @@ class Outcome:
     tables: dict | None = None          # the launcher's string tables, by language
     code: str | None = None             # the language whose locale the session ran in
     stopped: str | None = None          # the session's bound its programs reached (bounds.py)
+    signature: object = None            # the program's signature (discimage.authenticode)
 
 
 @dataclass(frozen=True)
@@ -65,6 +67,7 @@ class ReportRow:
     setup: str              # what Start Install started
     as_promised: bool
     reason: str
+    signature: str = "-"    # who signed the program, and whether intact
 
 
 def is_our_launcher(program_bytes):
@@ -147,6 +150,9 @@ def verdict(outcome, drive):
     texts = launcher_texts(outcome)
     if outcome.problems:
         return False, outcome.problems[0]
+    if broken_signature(outcome) and not outcome.version.accepted:
+        return False, ("its signature is broken (the signed bytes changed), which Windows after "
+                       "XP refuses to run")
     if outcome.stopped:
         return False, (f"stopped: its programs reached the session's bound of "
                        f"{FIGURES.get(outcome.stopped, outcome.stopped)}")
@@ -176,6 +182,20 @@ def verdict(outcome, drive):
     return True, reason
 
 
+def broken_signature(outcome):
+    return outcome.signature is not None and outcome.signature.state == BROKEN
+
+
+def signature_column(outcome):
+    """Who signed the program, and whether the signature is intact."""
+    signature = outcome.signature
+    if signature is None:
+        return "-"
+    if signature.state == UNSIGNED:
+        return "unsigned"
+    return f"signed by {signature.signer or 'an unknown signer'}, {signature.state}"
+
+
 def judge(outcome, drive):
     """The version's report row: the language the launcher spoke, what
     appeared, what Start Install started, and the verdict."""
@@ -186,4 +206,5 @@ def judge(outcome, drive):
         name += f" ({code_name(outcome.code)} locale)"
     return ReportRow(name, language, outcome.tree,
                      what_appeared(outcome.facts) if outcome.started else "not started",
-                     setup_column(outcome.facts, drive), as_promised, reason)
+                     setup_column(outcome.facts, drive), as_promised, reason,
+                     signature_column(outcome))

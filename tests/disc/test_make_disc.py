@@ -16,6 +16,7 @@ import signal
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 import unittest
 
@@ -26,10 +27,13 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 PROJECT = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, PROJECT)
 sys.path.insert(0, os.path.join(PROJECT, "disc"))
+sys.path.insert(0, HERE)
 from discimage.autorun import autorun_inf  # noqa: E402
 from discimage.names import disc_names  # noqa: E402
 from hostlib import Refusal  # noqa: E402
 from publish.make_disc import DiscOptions, make_disc  # noqa: E402
+from certificates import AUTHORITY, PASSWORD, PUBLISHER, Certificates  # noqa: E402
+from timestamps import TimestampServer  # noqa: E402
 MAKE_IMAGE = os.path.join(PROJECT, "disc", "make_image.py")
 MAKE_DISC = os.path.join(PROJECT, "scripts", "make-disc.sh")
 BUILDING = "make-disc: building the launcher"
@@ -585,7 +589,8 @@ class Names(unittest.TestCase):
     def test_autorun_inf_in_the_launchers_code_page(self):
         self.assertEqual(autorun_inf('Héron "Atlas"', "65535.0.017"),
                          b"[autorun]\r\nopen=TARNELL.EXE\r\nicon=TARNELL.EXE,0\r\n"
-                         b"label=H\xe9ron \"Atlas\" 65535.0.017\r\n")
+                         b"label=H\xe9ron \"Atlas\" 65535.0.017\r\n"
+                         b"action=Install H\xe9ron \"Atlas\"\r\n")
 
 
 def splash_resource(program):
@@ -645,6 +650,180 @@ class MakeDiscFunction(unittest.TestCase):
         self.assertEqual(refusal.exception.setting, "--version")
         self.assertEqual(events, [])
         self.assertEqual(os.listdir(self.work), [])
+
+
+class PasswordWatch:
+    """Looks, while a command runs, at every process's command line for a
+    secret, which none may show."""
+
+    def __init__(self, secret):
+        self.secret, self.seen, self.running = secret.encode(), [], True
+        self.thread = threading.Thread(target=self.watch, daemon=True)
+        self.thread.start()
+
+    def watch(self):
+        while self.running:
+            for pid in os.listdir("/proc"):
+                if pid.isdigit() and self.secret in command_line(pid).encode():
+                    self.seen.append(command_line(pid))
+            time.sleep(0.01)
+
+    def stop(self):
+        self.running = False
+        self.thread.join()
+        return self.seen
+
+
+class Signing(unittest.TestCase):
+    """--sign: the launcher signed with the publisher's certificate, made
+    here with an authority of the tests' own."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.work = tempfile.mkdtemp(prefix="make-disc-signing-")
+        cls.certificates = Certificates(cls.work)
+        cls.password_file = os.path.join(cls.work, "password.txt")
+        with open(cls.password_file, "w") as out:
+            out.write(PASSWORD + "\n")
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.work)
+
+    def setUp(self):
+        self.output = os.path.join(self.work, "out")
+        shutil.rmtree(self.output, ignore_errors=True)
+        os.makedirs(self.output)
+
+    def command(self, *arguments, password=None, epoch=None):
+        environment = dict(os.environ)
+        environment.pop("TARNELL_SIGN_PASSWORD", None)
+        if password is not None:
+            environment["TARNELL_SIGN_PASSWORD"] = password
+        if epoch is not None:
+            environment["SOURCE_DATE_EPOCH"] = str(epoch)
+        watch = PasswordWatch(PASSWORD)
+        result = subprocess.run([MAKE_DISC, "--product", "Heron Atlas", "--version", "1.4.2",
+                                 "--company", PUBLISHER, "--copyright", "", *arguments],
+                                capture_output=True, text=True, env=environment)
+        self.assertEqual(watch.stop(), [], "the password was on a command line")
+        self.assertNotIn(PASSWORD, result.stdout + result.stderr)
+        return result
+
+    def test_every_bad_certificate_or_password_is_one_line_and_no_image(self):
+        # (certificate file, password: through the file or the variable,
+        # what the one line says)
+        cases = [("good.p12", ("file", "wrong password"), "the password does not open"),
+                 ("good.p12", ("variable", "wrong password"), "the password does not open"),
+                 ("good.p12", None, "(none was given: --sign-password-file or TARNELL_SIGN_PASSWORD)"),
+                 ("expired.p12", ("variable", PASSWORD), "the certificate has expired"),
+                 ("future.p12", ("file", PASSWORD), "the certificate is not valid yet"),
+                 ("server.p12", ("file", PASSWORD),
+                  "not made for code signing (no code-signing extended key usage)"),
+                 ("mismatch.p12", ("file", PASSWORD), "the key in the certificate file is not "
+                                                      "the certificate's"),
+                 ("notes.p12", ("file", PASSWORD), "is no PKCS#12 file")]
+        for file, given, rule in cases:
+            with self.subTest(file=file, given=given):
+                arguments, password = ["--sign", self.certificates.path(file)], None
+                if given and given[0] == "file":
+                    written = os.path.join(self.work, "given.txt")
+                    with open(written, "w") as out:
+                        out.write(given[1] + "\n")
+                    arguments += ["--sign-password-file", written]
+                elif given:
+                    password = given[1]
+                result = self.command(*arguments, "--output", os.path.join(self.output, "a.iso"),
+                                      password=password)
+                self.assertEqual(result.returncode, 1, result.stderr)
+                self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
+                self.assertTrue(result.stderr.startswith("--sign: refused: "), result.stderr)
+                self.assertIn(rule, result.stderr)
+                self.assertNotIn(BUILDING, result.stdout)
+                self.assertEqual(os.listdir(self.output), [])
+
+    def test_a_signed_launcher_verifies_against_its_authority_with_the_same_bytes_twice(self):
+        epoch = int(time.time()) - 3600
+        images = []
+        for name in ("a.iso", "b.iso"):
+            image = os.path.join(self.output, name)
+            result = self.command("--sign", self.certificates.path("good.p12"),
+                                  "--sign-password-file", self.password_file, "--output", image,
+                                  epoch=epoch)
+            self.assertEqual(result.returncode, 0, result.stderr)
+            self.assertRegex(result.stdout, rf"signed: {PUBLISHER}, SHA-256, the signature adds "
+                                            r"\d+ bytes")
+            self.assertIn("warning: the signature has no timestamp: it is trusted only while the "
+                          "certificate is valid", result.stdout)
+            self.assertIn("; 1 warning;", result.stdout)
+            with open(image, "rb") as source:
+                images.append(source.read())
+        self.assertEqual(images[0], images[1])
+        launcher = os.path.join(self.work, "TARNELL.EXE")
+        with open(launcher, "wb") as out:
+            out.write(file_on_image(os.path.join(self.output, "a.iso"), "/TARNELL.EXE"))
+        verified = subprocess.run(["osslsigncode", "verify", "-CAfile",
+                                   self.certificates.path("authority.pem"), "-in", launcher],
+                                  capture_output=True, text=True)
+        self.assertIn("Signature verification: ok", verified.stdout)
+        self.assertIn(f"Subject: /CN={PUBLISHER}", verified.stdout)
+        self.assertIn(f"Issuer : /CN={AUTHORITY}", verified.stdout)
+        self.assertEqual(file_on_image(os.path.join(self.output, "a.iso"), "/AUTORUN.INF"),
+                         b"[autorun]\r\nopen=TARNELL.EXE\r\nicon=TARNELL.EXE,0\r\n"
+                         b"label=Heron Atlas 1.4.2\r\naction=Install Heron Atlas\r\n")
+        # Nothing of the build holds the password.
+        for here, _, files in os.walk(os.path.join(PROJECT, "build", "disc")):
+            for file in files:
+                path = os.path.join(here, file)
+                if os.path.getsize(path) < (16 << 20):
+                    with open(path, "rb") as source:
+                        self.assertNotIn(PASSWORD.encode(), source.read(), path)
+
+    def test_a_timestamp_from_the_server_given_or_one_line_when_none_answers(self):
+        server = TimestampServer(self.work).start()
+        self.addCleanup(server.stop)
+        image = os.path.join(self.output, "stamped.iso")
+        result = self.command("--sign", self.certificates.path("good.p12"), "--timestamp",
+                              server.url, "--output", image, password=PASSWORD)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertGreaterEqual(server.answered, 1)
+        self.assertNotIn("no timestamp", result.stdout)
+        launcher = os.path.join(self.work, "STAMPED.EXE")
+        with open(launcher, "wb") as out:
+            out.write(file_on_image(image, "/TARNELL.EXE"))
+        authority = self.certificates.path("authority.pem")
+        verified = subprocess.run(["osslsigncode", "verify", "-CAfile", authority, "-TSA-CAfile",
+                                   authority, "-in", launcher], capture_output=True, text=True)
+        self.assertIn("Timestamp Server Signature verification: ok", verified.stdout)
+        # A server that does not answer: one line, and no image.
+        result = self.command("--sign", self.certificates.path("good.p12"), "--timestamp",
+                              "http://127.0.0.1:9/", "--output",
+                              os.path.join(self.output, "none.iso"), password=PASSWORD)
+        self.assertEqual(result.returncode, 1, result.stderr)
+        self.assertEqual(result.stderr.splitlines(), ["--timestamp: refused: the timestamp server "
+                                                      "could not be reached or gave no timestamp: "
+                                                      "http://127.0.0.1:9/"])
+        self.assertEqual(os.listdir(self.output), ["stamped.iso"])
+
+    def test_autoplay_words_the_choice_and_is_checked_as_the_texts_are(self):
+        image = os.path.join(self.output, "words.iso")
+        result = self.command("--autoplay-text", "Heron Atlas einrichten", "--label", "Heron 1.4",
+                              "--output", image)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        autorun = file_on_image(image, "/AUTORUN.INF")
+        self.assertIn(b"\r\naction=Heron Atlas einrichten\r\n", autorun)
+        self.assertIn(b"\r\nlabel=Heron 1.4\r\n", autorun)
+        for text, rule in (("Install Ωmega", "'Ω' is not in it"),
+                           ("", "the AutoPlay text is empty"),
+                           ("x" * 128, "at most 127 characters")):
+            with self.subTest(text=text):
+                result = self.command("--autoplay-text", text, "--output",
+                                      os.path.join(self.output, "refused.iso"))
+                self.assertEqual(result.returncode, 1, result.stderr)
+                self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
+                self.assertTrue(result.stderr.startswith("--autoplay-text: refused: "))
+                self.assertIn(rule, result.stderr)
+        self.assertEqual(os.listdir(self.output), ["words.iso"])
 
 
 if __name__ == "__main__":

@@ -30,6 +30,9 @@ sys.path.insert(0, os.path.join(PROJECT, "disc"))
 sys.path.insert(0, PROJECT)
 from disctrial.bounds import GROUP_PREFIX, Hierarchy  # noqa: E402
 from launcher.contract import LAUNCHER  # noqa: E402
+from discimage.authenticode import sign  # noqa: E402
+sys.path.insert(0, HERE)
+from certificates import PASSWORD, PUBLISHER, Certificates  # noqa: E402
 # Every version, by Wine's name and the report's, in the order of their
 # release (the launcher's contract).
 ALL_VERSIONS = {system.wine: system.shown for system in LAUNCHER.wine_versions()}
@@ -169,6 +172,7 @@ class Trial(unittest.TestCase):
             for refused in ("Windows 7", "Windows Server 2008", "Windows 8.1"):
                 self.assertIn('"Unsupported Operating System"', rows[refused])
         self.assertIn("started from the drive", rows["Windows 98"])
+        self.assertIn("  unsigned  ", rows["Windows 98"])
         self.assertIn('"Tarnell.exe Error Information": "Unsupported Operating System"',
                       rows["Windows Vista"])
         # The pictures are what the screen showed: the launcher's window
@@ -276,6 +280,32 @@ class Trial(unittest.TestCase):
                             "--no-sandbox")
         self.assertIn("wrote around the drives yes", result.stdout)
         self.assertTrue(os.path.isfile(canary + ".unix"))
+
+    def test_the_signer_is_named_and_a_broken_signature_fails_the_versions_after_xp(self):
+        certificates = Certificates(tempfile.mkdtemp(prefix="certificates-", dir=self.work))
+        signed = os.path.join(self.work, "signed.exe")
+        sign(self.launcher, signed, certificates.path("good.p12"), PASSWORD)
+        # Its code changed after signing: one byte past the headers.
+        with open(signed, "rb") as source:
+            changed = bytearray(source.read())
+        changed[0x600] ^= 0xFF
+        broken = os.path.join(self.work, "broken.exe")
+        with open(broken, "wb") as out:
+            out.write(changed)
+        # (the launcher, what the row names, the verdict on Windows Vista)
+        cases = [(signed, f"signed by {PUBLISHER}, intact", "as promised: refused, as it should"),
+                 (broken, f"signed by {PUBLISHER}, broken", "FELL SHORT: its signature is broken")]
+        for launcher, named, verdict in cases:
+            with self.subTest(named):
+                image = self.image(os.path.basename(launcher)[:-4], {
+                    "AUTORUN.INF": AUTORUN, "TARNELL.EXE": launcher, "SETUP.EXE": self.setup})
+                output = self.output("signature")
+                result = self.trial(image, "--output", output, "--versions", "vista")
+                rows = report_rows(output)
+                self.assertIn(f"  {named}  ", rows["Windows Vista"])
+                self.assertIn(verdict, rows["Windows Vista"])
+                self.assertEqual(result.returncode, 0 if launcher == signed else 1,
+                                 result.stdout + result.stderr)
 
     def hostile_image(self, name, orders):
         """A disc whose autorun program is the hostile SETUP.EXE, with its
