@@ -35,7 +35,9 @@ one Refusal. The command line: exit code 0 with a verified image, 1 for a
 refusal or a fault (one line), 2 for a wrong command line (one line), 130
 or 143 when interrupted, with nothing half-written.
 """
+import contextlib
 import datetime
+import fcntl
 import os
 import signal
 import subprocess
@@ -375,25 +377,72 @@ def try_image(image, report):
     return try_disc.run_trial(image, TRIAL_DRIVER, TRIAL_PREFIX, report=report)
 
 
+@contextlib.contextmanager
+def disc_build(report):
+    """build/disc for one disc command at a time: another (a second
+    publisher at the designer, the tests) waits here until it is free."""
+    os.makedirs(os.path.dirname(BUILD), exist_ok=True)
+    with open(BUILD + ".lock", "w") as lock:
+        try:
+            fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
+        except BlockingIOError:
+            report("step", "waiting for another disc command to finish with build/disc")
+            fcntl.flock(lock, fcntl.LOCK_EX)
+        try:
+            yield
+        finally:
+            fcntl.flock(lock, fcntl.LOCK_UN)
+
+
+def build_brand(options, checked, report):
+    """The brand's files, its pictures and its launcher, built in
+    build/disc (the caller holds disc_build()); checked: check_input()'s."""
+    from brand.make_brand import write_brand
+    files, stale, _ = checked
+    write_brand(BRAND, files, stale)
+    make_pictures(options, brand_texts(options), "languages.h" in files, report)
+    build_launcher(report)
+
+
+def launcher_for(options, destination, report=None):
+    """The launcher the options describe, built and copied to destination
+    (unsigned): what the designer shows in its preview. Refusals as
+    make_disc's."""
+    from hostlib.files import write_files
+    report = report or (lambda kind, text, fraction=None: None)
+    checked = check_input(options)
+    with disc_build(report):
+        build_brand(options, checked, report)
+        with open(LAUNCHER, "rb") as source:
+            write_files({destination: source.read()})
+    return checked[0]
+
+
 def make_disc(options, report=None):
     """Makes the disc the options describe; its DiscResult, or one Refusal."""
     report = report or (lambda kind, text, fraction=None: None)
-    from brand.make_brand import write_brand
+    checked = check_input(options)
+    with disc_build(report):
+        result = disc_of(options, checked, report)
+    if options.try_disc:
+        result.trial = try_image(result.image.output, report)
+    return result
+
+
+def disc_of(options, checked, report):
+    """make_disc()'s work in build/disc, once the input is checked."""
     from discimage.autorun import autorun_inf
     from discimage.names import disc_names
     from discimage.progress import listening
     from hostlib.files import write_files
     from make_image import make_image
 
-    files, stale, signer = check_input(options)
+    files, _, signer = checked
     texts = brand_texts(options)
     stem, label = disc_names(texts["product"], texts["version"])
     label = options.label if options.label is not None else label
     output = os.path.abspath(options.output or os.path.join(BUILD, stem + ".iso"))
-
-    write_brand(BRAND, files, stale)
-    make_pictures(options, texts, "languages.h" in files, report)
-    build_launcher(report)
+    build_brand(options, checked, report)
     previews = []
     if options.previews is not None:
         previews = copy_previews(options.previews, language_codes(files))
@@ -412,10 +461,7 @@ def make_disc(options, report=None):
         image = make_image(launcher, autorun, installer, output, label,
                            signer.name if signer else None)
     image.warnings += warnings
-    result = DiscResult(image, previews)
-    if options.try_disc:
-        result.trial = try_image(image.output, report)
-    return result
+    return DiscResult(image, previews)
 
 
 def sign_launcher(options, signer, report):

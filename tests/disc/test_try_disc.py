@@ -292,17 +292,24 @@ class Trial(unittest.TestCase):
         broken = os.path.join(self.work, "broken.exe")
         with open(broken, "wb") as out:
             out.write(changed)
-        # (the launcher, what the row names, the verdict on Windows Vista)
-        cases = [(signed, f"signed by {PUBLISHER}, intact", "as promised: refused, as it should"),
-                 (broken, f"signed by {PUBLISHER}, broken", "FELL SHORT: its signature is broken")]
-        for launcher, named, verdict in cases:
+        # (the launcher, the versions, what the rows name, the verdict on
+        # Windows Vista): the signed launcher keeps every promise the
+        # unsigned one does, on every version where 32-bit code is native.
+        every = ["vista"] if self.emulated else list(ALL_VERSIONS)
+        cases = [(signed, every, f"signed by {PUBLISHER}, intact",
+                  "as promised: refused, as it should"),
+                 (broken, ["vista"], f"signed by {PUBLISHER}, broken",
+                  "FELL SHORT: its signature is broken")]
+        for launcher, versions, named, verdict in cases:
             with self.subTest(named):
                 image = self.image(os.path.basename(launcher)[:-4], {
                     "AUTORUN.INF": AUTORUN, "TARNELL.EXE": launcher, "SETUP.EXE": self.setup})
                 output = self.output("signature")
-                result = self.trial(image, "--output", output, "--versions", "vista")
+                result = self.trial(image, "--output", output, "--versions", ",".join(versions))
                 rows = report_rows(output)
-                self.assertIn(f"  {named}  ", rows["Windows Vista"])
+                self.assertEqual(len(rows), len(versions))
+                for row in rows.values():
+                    self.assertIn(f"  {named}  ", row)
                 self.assertIn(verdict, rows["Windows Vista"])
                 self.assertEqual(result.returncode, 0 if launcher == signed else 1,
                                  result.stdout + result.stderr)
