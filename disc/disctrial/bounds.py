@@ -62,6 +62,15 @@ def _own_group(controller):
     return None
 
 
+def kill_processes(pids):
+    """SIGKILL to each, those gone already passed over."""
+    for pid in pids:
+        try:
+            os.kill(pid, signal.SIGKILL)
+        except OSError:
+            pass
+
+
 def _alive(pid):
     try:
         os.kill(pid, 0)
@@ -221,11 +230,7 @@ class SessionGroup:
                     _write(kill_file, "1")
                 except OSError:
                     pass
-            for pid in left:
-                try:
-                    os.kill(pid, signal.SIGKILL)
-                except OSError:
-                    pass
+            kill_processes(left)
             time.sleep(0.05)
 
     def remove(self):

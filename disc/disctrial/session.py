@@ -127,11 +127,7 @@ def _end_session(process, group, sandboxed):
                 if pid in table and table[pid][1] == started and table[pid][2] != "Z"]
         if not left or time.monotonic() > deadline:
             break
-        for pid in left:
-            try:
-                os.kill(pid, signal.SIGKILL)
-            except OSError:
-                pass
+        bounds.kill_processes(left)
         time.sleep(0.05)
     try:
         process.wait(timeout=max(0.1, deadline - time.monotonic()))

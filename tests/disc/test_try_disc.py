@@ -33,6 +33,7 @@ from launcher.contract import LAUNCHER  # noqa: E402
 from discimage.authenticode import sign  # noqa: E402
 sys.path.insert(0, HERE)
 from certificates import PASSWORD, PUBLISHER, Certificates  # noqa: E402
+from discimages import make_image  # noqa: E402
 # Every version, by Wine's name and the report's, in the order of their
 # release (the launcher's contract).
 ALL_VERSIONS = {system.wine: system.shown for system in LAUNCHER.wine_versions()}
@@ -132,19 +133,22 @@ class Trial(unittest.TestCase):
     def image(self, name, files, joliet=True):
         """An image made with xorriso from {path on the disc: bytes or a
         file to copy}."""
-        tree = os.path.join(self.work, name + "-tree")
-        for disc_name, content in files.items():
-            target = os.path.join(tree, disc_name)
-            os.makedirs(os.path.dirname(target), exist_ok=True)
-            if isinstance(content, bytes):
-                with open(target, "wb") as out:
-                    out.write(content)
-            else:
-                shutil.copyfile(content, target)
-        image = os.path.join(self.work, name + ".iso")
-        subprocess.run(["xorriso", "-as", "mkisofs", "-quiet", "-r"] + (["-J"] if joliet else [])
-                       + ["-V", name.upper(), "-o", image, tree], check=True, capture_output=True)
-        return image
+        return make_image(os.path.join(self.work, name + ".iso"),
+                          os.path.join(self.work, name + "-tree"), files, joliet,
+                          name.upper())
+
+    def interrupted(self, process, sent, output):
+        """Sends the signal to a trial at work and checks that it ended in
+        time, with its one line and code, and left nothing."""
+        process.send_signal(sent)
+        signalled = time.monotonic()
+        _, errors = process.communicate(timeout=120)
+        self.assertLess(time.monotonic() - signalled, INTERRUPT_SECONDS)
+        self.assertEqual(process.returncode, 130 if sent == signal.SIGINT else 143, errors)
+        self.assertEqual(errors.strip(), "try-disc: interrupted; nothing written")
+        self.assertFalse(os.path.exists(output))
+        self.assertEqual(processes_naming("/tools/inside.sh"), [])
+        self.assertEqual(leftover_groups(), [])
 
     def trial(self, image, *options):
         return subprocess.run([PYTHON, TRY_DISC, "--driver", self.driver, "--prefix", self.prefix,
@@ -228,13 +232,7 @@ class Trial(unittest.TestCase):
                 line = process.stdout.readline()
                 while line and "starting" not in line:
                     line = process.stdout.readline()
-                process.send_signal(sent)
-                signalled = time.monotonic()
-                _, errors = process.communicate(timeout=120)
-                self.assertLess(time.monotonic() - signalled, INTERRUPT_SECONDS)
-                self.assertEqual(process.returncode, 130 if sent == signal.SIGINT else 143, errors)
-                self.assertEqual(errors.strip(), "try-disc: interrupted; nothing written")
-                self.assertFalse(os.path.exists(output))
+                self.interrupted(process, sent, output)
                 # No session outlives the trial: none of its folders or
                 # programs is left.
                 sessions = os.path.dirname(self.prefix)
@@ -396,15 +394,7 @@ class Trial(unittest.TestCase):
                 # The programs at work: the fork bomb at its bound, the
                 # other hanging.
                 time.sleep(60 if self.emulated else 5)
-                process.send_signal(sent)
-                signalled = time.monotonic()
-                _, errors = process.communicate(timeout=120)
-                self.assertLess(time.monotonic() - signalled, INTERRUPT_SECONDS)
-                self.assertEqual(process.returncode, 130 if sent == signal.SIGINT else 143, errors)
-                self.assertEqual(errors.strip(), "try-disc: interrupted; nothing written")
-                self.assertFalse(os.path.exists(output))
-                self.assertEqual(processes_naming("/tools/inside.sh"), [])
-                self.assertEqual(leftover_groups(), [])
+                self.interrupted(process, sent, output)
 
     def test_hostile_images_are_refused_before_anything_is_extracted(self):
         whole = self.image("placeholder", {"AUTORUN.INF": AUTORUN, PLACEHOLDER: b"x"})
