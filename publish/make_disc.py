@@ -421,9 +421,11 @@ def launcher_for(options, destination, report=None):
 def make_disc(options, report=None):
     """Makes the disc the options describe; its DiscResult, or one Refusal."""
     report = report or (lambda kind, text, fraction=None: None)
+    from make_image import report_image
     checked = check_input(options)
     with disc_build(report):
         result = disc_of(options, checked, report)
+    report_image(result.image, lambda line: report("line", line))
     if options.try_disc:
         result.trial = try_image(result.image.output, report)
     return result
@@ -511,8 +513,6 @@ def main():
     if setup.returncode != 0:
         return 1
     result = make_disc(options, print_report)
-    from make_image import report_image
-    report_image(result.image)
     if result.trial is None:
         return 0
     text, kept = result.trial

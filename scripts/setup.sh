@@ -10,8 +10,10 @@
 # bubblewrap, which shuts a tried disc's programs in, Tesseract with its
 # English data, with which the brand tests read a drawn splash back, and
 # osslsigncode with OpenSSL and Python's cryptography, which sign the
-# launcher with a publisher's certificate and read signatures back. Safe
-# to run again.
+# launcher with a publisher's certificate and read signatures back, and
+# Flask, on which the designer serves its page, with Chromium, its driver
+# and Python's Selenium, in which its tests use the page. Safe to run
+# again.
 #
 # A mirror in the middle of a sync serves lists that do not match (apt-get
 # update then fails on some of them), and its security updates may exist
@@ -32,7 +34,8 @@ g++-mingw-w64-i686 binutils-mingw-w64-i686 mingw-w64-i686-dev
 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
 wine wine32:i386 wine64 fonts-wine xvfb xauth imagemagick qemu-user-static locales-all
 python3-crcmod libboost-dev xorriso python3-pycdlib python3-pil fonts-dejavu-core python3-pefile
-bubblewrap tesseract-ocr tesseract-ocr-eng osslsigncode openssl python3-cryptography"
+bubblewrap tesseract-ocr tesseract-ocr-eng osslsigncode openssl python3-cryptography
+python3-flask python3-selenium chromium chromium-driver"
 
 # Seams for tests/scripts/test_setup.py, which stands in for the system:
 # TARNELL_APT_GET: the apt-get run; when named, it runs without sudo.
