@@ -6,6 +6,7 @@ runs a tool's main so that it never ends in a traceback.
 A tool puts the project's root on sys.path and imports this package."""
 import signal
 import sys
+import threading
 
 # Exit codes of a tool ended by Ctrl-C (SIGINT) and by SIGTERM.
 EXIT_INTERRUPTED = 130
@@ -47,7 +48,12 @@ def hold_interrupts():
     place: from there an interrupt no longer ends it, so that it never
     says "nothing written" of an output it wrote; what is left, reporting
     what it wrote, takes a moment. A tool already interrupted is unwound
-    here instead."""
+    here instead. In another thread than the main one (a server's job,
+    whose main thread waits for it before it ends), only that is done:
+    Python sets signal handlers in the main thread alone."""
+    if threading.current_thread() is not threading.main_thread():
+        check_interrupted()
+        return
     signal.signal(signal.SIGINT, signal.SIG_IGN)
     signal.signal(signal.SIGTERM, signal.SIG_IGN)
     if _interrupted is not None:

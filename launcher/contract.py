@@ -94,6 +94,8 @@ class Contract:
 
     def __init__(self, data):
         self.installer = _fact(data, "installer", str, "contract")
+        self.window_class = _fact(data, "window_class", str, "contract")
+        self.splash_resource = _fact(data, "splash_resource", str, "contract")
         window = _fact(data, "window", dict, "contract")
         self.width = _fact(window, "width", int, "window")
         self.height = _fact(window, "height", int, "window")
@@ -265,6 +267,8 @@ def header(contract=None):
         lines.append(f"#define {name:<23} {value}")
 
     define("INSTALLER_NAME", c_string(contract.installer))
+    define("LAUNCHER_CLASS_NAME", c_string(contract.window_class))
+    define("SPLASH_BITMAP_NAME", c_string(contract.splash_resource))
     define("LAUNCHER_WIDTH", contract.width)
     define("LAUNCHER_HEIGHT", contract.height)
     for key, value in contract.panel.items():

@@ -8,11 +8,9 @@
 #include <windows.h>
 #include "resource.h"
 
-/* Class, class menu and icon share the one word. */
-#define LAUNCHER_CLASS_NAME  "TARNELL"
-#define LAUNCHER_MENU_NAME   "TARNELL"
-#define LAUNCHER_ICON_NAME   "TARNELL"
-#define SPLASH_BITMAP_NAME   "IDB_TARNELL"
+/* Class (the contract's), class menu and icon share the one word. */
+#define LAUNCHER_MENU_NAME   LAUNCHER_CLASS_NAME
+#define LAUNCHER_ICON_NAME   LAUNCHER_CLASS_NAME
 
 /* The title format doubles, unformatted, as the single-instance mutex
  * name, so that every copy of the launcher uses the same mutex whatever

@@ -54,10 +54,37 @@ from hostlib import Refusal, Relayed  # noqa: E402
 NAME = "make-disc"
 PYTHON = "/usr/bin/python3"
 SETUP = os.path.join(PROJECT, "scripts", "setup.sh")
-BUILD = os.path.join(PROJECT, "build", "disc")
-BRAND = os.path.join(BUILD, "brand", "tarnell")
-PREVIEWS = os.path.join(BRAND, "previews")
-LAUNCHER = os.path.join(BUILD, "launcher", "Tarnell.exe")
+
+
+@dataclass(frozen=True)
+class LauncherBuild:
+    """A build of the brand's launcher: its folder and CMake preset, the
+    brand's files in it, and the launcher it makes."""
+    folder: str
+    preset: str
+    targets: tuple
+
+    @property
+    def brand(self):
+        return os.path.join(self.folder, "brand", "tarnell")
+
+    @property
+    def previews(self):
+        return os.path.join(self.brand, "previews")
+
+    @property
+    def launcher(self):
+        return os.path.join(self.folder, "launcher", "Tarnell.exe")
+
+
+# The disc's launcher, 32-bit, with the sample disc's stand-in installer;
+# and the same sources built 64-bit, which a preview runs where the
+# machine runs 32-bit code only under emulation (a minute a start).
+DISC_BUILD = LauncherBuild(os.path.join(PROJECT, "build", "disc"), "disc",
+                           ("tarnell", "setup_sample"))
+PREVIEW64_BUILD = LauncherBuild(os.path.join(PROJECT, "build", "disc64"), "disc64",
+                                ("tarnell",))
+BUILD = DISC_BUILD.folder
 SIGNED_LAUNCHER = os.path.join(BUILD, "launcher", "Tarnell-signed.exe")
 # The sample disc's stand-in installer, and the folder it is the installer
 # of when none is given.
@@ -302,46 +329,47 @@ def check_signing(options):
     return check_certificate(os.path.abspath(options.sign), options.sign_password, moments)
 
 
-def make_pictures(options, texts, has_languages, report):
+def make_pictures(options, texts, has_languages, report, build):
     """The splash and the icon in the brand's folder, with their previews:
     the publisher's pictures converted (what the converters find is said
-    each time), or the product's own splash (KELMORA's, or one drawn in its
-    design with the product's word and version) and KELMORA's icon."""
-    kelmora = kelmora_texts()
-    buttons = ["--buttons", os.path.join(BRAND, "buttons.txt")] if has_languages else []
+    each time a picture given is used), or the product's own splash, which
+    make_splash.py draws for its word and version (KELMORA's own picture
+    for KELMORA's), and KELMORA's icon."""
+    brand = build.brand
+    buttons = ["--buttons", os.path.join(brand, "buttons.txt")] if has_languages else []
     splash = [PYTHON, os.path.join(ART, "make_splash.py"), "--setting=--splash",
-              "--previews", PREVIEWS] + buttons
+              "--previews", build.previews] + buttons
     if options.splash is not None:
-        tool_step(splash + [os.path.abspath(options.splash), os.path.join(BRAND, "splash.bmp")],
+        tool_step(splash + [os.path.abspath(options.splash), os.path.join(brand, "splash.bmp")],
                   report)
-    elif (texts["product"], texts["version"]) == (kelmora["product"], kelmora["version"]):
-        tool_step(splash + [os.path.join(KELMORA_ART, "tarnell.bmp"),
-                            os.path.join(BRAND, "splash.bmp")], report, quiet=True)
     else:
         tool_step(splash + ["--draw", "--product", texts["product"], "--version",
-                            texts["version"], os.path.join(BRAND, "splash.bmp")], report)
+                            texts["version"], os.path.join(brand, "splash.bmp")], report,
+                  quiet=True)
     icon = [PYTHON, os.path.join(ART, "make_icon.py"), "--setting=--icon",
-            "--preview", os.path.join(PREVIEWS, "icon.png")]
+            "--preview", os.path.join(build.previews, "icon.png")]
     given = options.icon is not None
     tool_step(icon + [os.path.abspath(options.icon) if given else
-                      os.path.join(KELMORA_ART, "tarnell.ico"), os.path.join(BRAND, "icon.ico")],
+                      os.path.join(KELMORA_ART, "tarnell.ico"), os.path.join(brand, "icon.ico")],
               report, quiet=not given)
 
 
-def build_launcher(report):
-    """The launcher of the brand's folder, built by CMake (preset disc),
-    and the sample disc's stand-in installer beside it."""
-    report("step", "building the launcher in build/disc")
+def build_launcher(report, build):
+    """The launcher of the brand's folder, built by CMake (the build's
+    preset), and for the disc the sample disc's stand-in installer beside
+    it."""
+    where = os.path.relpath(build.folder, PROJECT)
+    report("step", f"building the launcher in {where}")
     for command, what in (
-            (["cmake", "--preset", "disc", "-DTARNELL_BRAND_MADE=ON"],
+            (["cmake", "--preset", build.preset, "-DTARNELL_BRAND_MADE=ON"],
              "CMake could not configure the launcher's build"),
-            (["cmake", "--build", "--preset", "disc", "--target", "tarnell", "setup_sample"],
+            (["cmake", "--build", "--preset", build.preset, "--target", *build.targets],
              "the launcher could not be built")):
         result = run_step(["sh", "-c", 'cd "$0" && exec "$@"', PROJECT] + command, capture=True)
         if result.returncode != 0:
             for line in (result.stdout + result.stderr).splitlines():
                 print(line, file=sys.stderr)
-            raise Refusal(what, "build/disc")
+            raise Refusal(what, where)
 
 
 def copy_previews(folder, codes):
@@ -352,7 +380,7 @@ def copy_previews(folder, codes):
         [f"splash-{code}.png" for code in codes]
     files = {}
     for name in names:
-        with open(os.path.join(PREVIEWS, name), "rb") as source:
+        with open(os.path.join(DISC_BUILD.previews, name), "rb") as source:
             files[os.path.join(folder, name)] = source.read()
     os.makedirs(folder, exist_ok=True)
     write_files(files)
@@ -378,15 +406,16 @@ def try_image(image, report):
 
 
 @contextlib.contextmanager
-def disc_build(report):
-    """build/disc for one disc command at a time: another (a second
+def disc_build(report, build=DISC_BUILD):
+    """A build folder for one disc command at a time: another (a second
     publisher at the designer, the tests) waits here until it is free."""
-    os.makedirs(os.path.dirname(BUILD), exist_ok=True)
-    with open(BUILD + ".lock", "w") as lock:
+    os.makedirs(os.path.dirname(build.folder), exist_ok=True)
+    with open(build.folder + ".lock", "w") as lock:
         try:
             fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
         except BlockingIOError:
-            report("step", "waiting for another disc command to finish with build/disc")
+            report("step", "waiting for another disc command to finish with "
+                   + os.path.relpath(build.folder, PROJECT))
             fcntl.flock(lock, fcntl.LOCK_EX)
         try:
             yield
@@ -394,26 +423,26 @@ def disc_build(report):
             fcntl.flock(lock, fcntl.LOCK_UN)
 
 
-def build_brand(options, checked, report):
-    """The brand's files, its pictures and its launcher, built in
-    build/disc (the caller holds disc_build()); checked: check_input()'s."""
+def build_brand(options, checked, report, build=DISC_BUILD):
+    """The brand's files, its pictures and its launcher, built in the build
+    (the caller holds disc_build()); checked: check_input()'s."""
     from brand.make_brand import write_brand
     files, stale, _ = checked
-    write_brand(BRAND, files, stale)
-    make_pictures(options, brand_texts(options), "languages.h" in files, report)
-    build_launcher(report)
+    write_brand(build.brand, files, stale)
+    make_pictures(options, brand_texts(options), "languages.h" in files, report, build)
+    build_launcher(report, build)
 
 
-def launcher_for(options, destination, report=None):
+def launcher_for(options, destination, report=None, build=DISC_BUILD):
     """The launcher the options describe, built and copied to destination
-    (unsigned): what the designer shows in its preview. Refusals as
-    make_disc's."""
+    (unsigned): what the designer shows in its preview (PREVIEW64_BUILD
+    where 32-bit code is emulated). Refusals as make_disc's."""
     from hostlib.files import write_files
     report = report or (lambda kind, text, fraction=None: None)
     checked = check_input(options)
-    with disc_build(report):
-        build_brand(options, checked, report)
-        with open(LAUNCHER, "rb") as source:
+    with disc_build(report, build):
+        build_brand(options, checked, report, build)
+        with open(build.launcher, "rb") as source:
             write_files({destination: source.read()})
     return checked[0]
 
@@ -450,7 +479,8 @@ def disc_of(options, checked, report):
         previews = copy_previews(options.previews, language_codes(files))
         report("line", f"previews: {options.previews}: {', '.join(previews)}")
 
-    launcher, warnings = sign_launcher(options, signer, report) if signer else (LAUNCHER, [])
+    launcher, warnings = sign_launcher(options, signer, report) if signer else \
+        (DISC_BUILD.launcher, [])
     autorun = os.path.join(BUILD, "AUTORUN.INF")
     write_files({autorun: autorun_inf(texts["product"], texts["version"], options.label,
                                       options.autoplay_text)}, keep_unchanged=True)
@@ -473,10 +503,10 @@ def sign_launcher(options, signer, report):
     certificate."""
     from discimage.authenticode import sign
     report("step", f"signing the launcher as {signer.name}")
-    sign(LAUNCHER, SIGNED_LAUNCHER + ".partial", os.path.abspath(options.sign),
+    sign(DISC_BUILD.launcher, SIGNED_LAUNCHER + ".partial", os.path.abspath(options.sign),
          options.sign_password, signing_moment(), options.timestamp)
     os.replace(SIGNED_LAUNCHER + ".partial", SIGNED_LAUNCHER)
-    added = os.path.getsize(SIGNED_LAUNCHER) - os.path.getsize(LAUNCHER)
+    added = os.path.getsize(SIGNED_LAUNCHER) - os.path.getsize(DISC_BUILD.launcher)
     report("line", f"signed: {signer.name}, SHA-256, the signature adds {added} bytes" +
            (f", timestamped by {options.timestamp}" if options.timestamp else ""))
     warnings = [] if options.timestamp else [

@@ -5,10 +5,9 @@ jobs, making the disc and trying it, one at a time. The page reads their
 state by polling; a job's state is a plain dict, copied under the lock.
 
 The disc command's functions run here as they run in the command, their
-reports turned into the state the page shows. They were written for a
-tool's main thread: hostlib.hold_interrupts() sets signal handlers, which
-Python allows only there, so in these threads it is the interrupt check
-alone (the designer's main thread waits for its jobs before it ends)."""
+reports turned into the state the page shows (in these threads
+hostlib.hold_interrupts() is the interrupt check alone: the designer's
+main thread waits for its jobs before it ends)."""
 import hashlib
 import os
 import shutil
@@ -33,20 +32,6 @@ KEPT_LINES = 200
 # before it ends what they started, and then for them again.
 ENDING_SECONDS = 5
 CHUNK = 1 << 20
-
-# In a worker thread, holding interrupts is looking whether one came (see
-# above); the main thread keeps hostlib's own.
-_main_thread_hold = hostlib.hold_interrupts
-
-
-def _hold_interrupts():
-    if threading.current_thread() is threading.main_thread():
-        _main_thread_hold()
-    else:
-        hostlib.check_interrupted()
-
-
-hostlib.hold_interrupts = _hold_interrupts
 
 
 def ending():

@@ -23,16 +23,15 @@ from dataclasses import dataclass, field
 
 from PIL import Image
 
-from disctrial.session import limit_ms
+from disctrial.session import EMULATED_32BIT, limit_ms
 from disctrial.texts import code_name, locale_for
 from hostlib import Refusal, check_interrupted
 from launcher.contract import LAUNCHER
-from publish.make_disc import launcher_for
+from publish.make_disc import DISC_BUILD, PREVIEW64_BUILD, launcher_for
 from wine import winelayer
 
-# The launcher's window class (launcher/launcher.h), which the showcase
-# waits for.
-WINDOW_CLASS = "TARNELL"
+# The launcher's window class, which the showcase waits for.
+WINDOW_CLASS = LAUNCHER.window_class
 LAUNCHER_NAME = "TARNELL.EXE"
 DESKTOP = "800x600"
 SCREEN = DESKTOP + "x24"
@@ -234,6 +233,13 @@ def findings_of(lines):
     return found
 
 
+def preview_build():
+    """The build the preview runs: the disc's 32-bit launcher, or where
+    32-bit code runs only under emulation (a minute a start) the same
+    sources built 64-bit, which draw the same window at native speed."""
+    return PREVIEW64_BUILD if os.path.exists(EMULATED_32BIT) else DISC_BUILD
+
+
 def draw(options, folder, session, superseded, step=lambda text: None):
     """The preview of the options into folder: the launcher built there,
     then a picture of its window per language, in the session.
@@ -252,7 +258,7 @@ def draw(options, folder, session, superseded, step=lambda text: None):
     os.makedirs(folder, exist_ok=True)
     launcher = os.path.join(folder, LAUNCHER_NAME)
     try:
-        launcher_for(options, launcher, report)
+        launcher_for(options, launcher, report, preview_build())
     except Refusal as error:
         error.findings = findings_of(lines)
         raise

@@ -32,6 +32,7 @@ from discimage.autorun import autorun_inf  # noqa: E402
 from discimage.names import disc_names  # noqa: E402
 from hostlib import Refusal  # noqa: E402
 from publish.make_disc import DiscOptions, make_disc  # noqa: E402
+from launcher.contract import LAUNCHER  # noqa: E402
 from certificates import AUTHORITY, PASSWORD, PUBLISHER, Certificates  # noqa: E402
 from timestamps import TimestampServer  # noqa: E402
 MAKE_IMAGE = os.path.join(PROJECT, "disc", "make_image.py")
@@ -599,7 +600,7 @@ def splash_resource(program):
     for kind in launcher.DIRECTORY_ENTRY_RESOURCE.entries:
         if kind.id == pefile.RESOURCE_TYPE["RT_BITMAP"]:
             for entry in kind.directory.entries:
-                if str(entry.name) == "IDB_TARNELL":
+                if str(entry.name) == LAUNCHER.splash_resource:
                     data = entry.directory.entries[0].data.struct
                     return launcher.get_data(data.OffsetToData, data.Size)
     return None

@@ -7,9 +7,11 @@
 #define TESTS_LAUNCHER_DRIVER_H
 
 #include "testwin.h"
+/* The launcher's window class (the contract's). */
+#include "contract.h"
 
 #define LAUNCHER_EXE      "Tarnell.exe"
-#define LAUNCHER_CLASS    "TARNELL"
+#define LAUNCHER_CLASS    LAUNCHER_CLASS_NAME
 #define SETUP_RECORD      "setup-ran.txt"
 #define EXIT_REFUSED      0xFFFFFFFFu
 
