@@ -92,9 +92,23 @@ DWORD FinishLauncher(LauncherRun &run)
     return code;
 }
 
+/* How long the launcher is given to take Alt+F4 before it is pressed
+ * again: a busy machine may give the foreground late, or take the first
+ * press while the window was not yet the foreground one. */
+#define ALT_F4_AGAIN_MS 3000
+
 DWORD CloseWithAltF4(LauncherRun &run)
 {
-    PressKey(run.window, VK_F4, VK_MENU);
+    DWORD started = GetTickCount();
+    while (GetTickCount() - started < TestTimeout())
+    {
+        if (!IsWindow(run.window) ||
+            WaitForSingleObject(run.process.info.hProcess, 0) == WAIT_OBJECT_0)
+            break;
+        PressKey(run.window, VK_F4, VK_MENU);
+        if (WaitForSingleObject(run.process.info.hProcess, ALT_F4_AGAIN_MS) == WAIT_OBJECT_0)
+            break;
+    }
     return FinishLauncher(run);
 }
 

@@ -31,13 +31,14 @@ static void AddKeyStroke(std::vector<INPUT> &inputs, WORD virtualKey, WORD modif
         inputs.push_back(KeyInput(modifier, true));
 }
 
-void PressKey(HWND window, WORD virtualKey, WORD modifier)
+bool PressKey(HWND window, WORD virtualKey, WORD modifier)
 {
     std::vector<INPUT> inputs;
 
-    BringToForeground(window);
+    bool foreground = BringToForeground(window);
     AddKeyStroke(inputs, virtualKey, modifier);
     SendInput((UINT)inputs.size(), inputs.data(), sizeof(INPUT));
+    return foreground;
 }
 
 static INPUT CharacterInput(wchar_t character, bool up)

@@ -49,8 +49,10 @@ bool BringToForeground(HWND window);
 bool SettleWindow(HANDLE process, HWND window, DWORD limit);
 
 /* Brings the window to the foreground and presses one key, optionally
- * with a modifier (VK_SHIFT, VK_MENU) held, through SendInput. */
-void PressKey(HWND window, WORD virtualKey, WORD modifier = 0);
+ * with a modifier (VK_SHIFT, VK_MENU) held, through SendInput; false when
+ * the window did not come to the foreground in time (the key is pressed
+ * all the same, as a person would). */
+bool PressKey(HWND window, WORD virtualKey, WORD modifier = 0);
 /* Brings the window to the foreground and types the text into its focus
  * through SendInput: each character on the key that the keyboard layout
  * gives it, with Shift where the layout wants it, or as the character
