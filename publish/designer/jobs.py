@@ -12,6 +12,7 @@ import hashlib
 import os
 import shutil
 import signal
+import sys
 import threading
 import time
 import urllib.parse
@@ -130,7 +131,16 @@ class PreviewWorker:
                 design = self.next_design()
                 if design is None:
                     return
-                self.draw(*design)
+                try:
+                    self.draw(*design)
+                except (KeyboardInterrupt, hostlib.Interrupted):
+                    raise
+                except BaseException as error:  # noqa: BLE001: the worker outlives any fault
+                    # Said on the page and on the designer's output; the
+                    # next design is drawn as ever.
+                    line = failure_line("designer: preview", error)
+                    print(line, file=sys.stderr, flush=True)
+                    self.finish(design[0], state="failed", error=line)
         except BaseException:  # noqa: BLE001: interrupted; the designer's end follows
             return
         finally:

@@ -411,7 +411,8 @@ class Page(unittest.TestCase):
             if status["preview"]["state"] in ("ready", "failed", "refused"):
                 break
             time.sleep(0.1)
-        self.assertEqual(status["preview"]["state"], "ready", status["preview"])
+        self.assertEqual(status["preview"]["state"], "ready",
+                         f"{status['preview']}; the designer said {self.designer.err[-5:]}")
         self.assertEqual(status["preview"]["shown"], second["preview"])
         self.assertEqual(seen - {shown_before, second["preview"]}, set())
         self.assertEqual([picture["code"] for picture in status["preview"]["pictures"]],
