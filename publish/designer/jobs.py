@@ -84,6 +84,7 @@ class PreviewWorker:
                               error=None, step=None)
             if findings is not None:
                 self.state["findings"] = findings
+            self.changed.notify_all()
 
     def status(self):
         with self.changed:
@@ -109,8 +110,10 @@ class PreviewWorker:
             while not self.stopping.is_set():
                 if self.wanted is not None:
                     number, options, asked = self.wanted
-                    # Changes settle when none came for a while.
-                    if self.changed.wait(DEBOUNCE_SECONDS) or self.wanted[0] != number:
+                    # Changes settle when none came for a while; a
+                    # refusal in the while leaves nothing to draw.
+                    if self.changed.wait(DEBOUNCE_SECONDS) or self.wanted is None \
+                            or self.wanted[0] != number:
                         continue
                     self.wanted = None
                     self.state.update(state="building", step="building the launcher")

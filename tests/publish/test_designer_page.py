@@ -399,6 +399,13 @@ class Page(unittest.TestCase):
         shown_before = status["preview"].get("shown")
         design = {"product": PRODUCT, "version": "1.4.3", "company": COMPANY,
                   "copyright": COPYRIGHT, "languages": ["fr"], "systems": ["7", "10"]}
+        # A refusal that comes while a design waits for changes to settle
+        # leaves nothing waiting: the preview goes on with the next.
+        _, settling = self.designer.api("POST", "/api/design", dict(design, version="1.4.1"))
+        _, refused = self.designer.api("POST", "/api/design", dict(design, version="1.4"))
+        self.assertEqual(settling["refusals"], [])
+        self.assertEqual(refused["refusals"][0]["field"], "version", refused)
+        time.sleep(1)
         _, first = self.designer.api("POST", "/api/design", design)
         time.sleep(0.1)
         _, second = self.designer.api("POST", "/api/design", dict(design, version="1.4.4"))
