@@ -131,19 +131,21 @@ class PreviewWorker:
             except preview.PreviewError:
                 pass
             while True:
-                design = self.next_design()
-                if design is None:
-                    return
+                design = None
                 try:
+                    design = self.next_design()
+                    if design is None:
+                        return
                     self.draw(*design)
                 except (KeyboardInterrupt, hostlib.Interrupted):
                     raise
                 except BaseException as error:  # noqa: BLE001: the worker outlives any fault
-                    # Said on the page and on the designer's output; the
-                    # next design is drawn as ever.
+                    # Wherever it came from, waiting for a design or
+                    # drawing one: said on the page and on the designer's
+                    # output, and the next design is drawn as ever.
                     line = failure_line("designer: preview", error)
                     print(line, file=sys.stderr, flush=True)
-                    self.finish(design[0], state="failed", error=line)
+                    self.finish(design[0] if design else self.asked, state="failed", error=line)
         except BaseException:  # noqa: BLE001: interrupted; the designer's end follows
             return
         finally:
