@@ -113,9 +113,8 @@ class Trial(unittest.TestCase):
         cls.systems_launcher = environment("TARNELL_SYSTEMS_LAUNCHER")
         cls.languages_launcher = environment("TARNELL_LANGUAGES_LAUNCHER")
         cls.emulated = os.environ.get("TARNELL_EMULATED") == "ON"
-        # The attacks are on the trial's host side, whatever the program's
-        # bitness: where 32-bit code is emulated, the 64-bit build's
-        # hostile program makes them at native speed, as the driver does.
+        # Where 32-bit code is emulated, the 64-bit build's hostile program
+        # when it is built (tests/disc/CMakeLists.txt).
         hostile64 = os.environ.get("TARNELL_HOSTILE_SETUP64", "")
         cls.hostile_slow = cls.emulated
         if cls.emulated and os.path.isfile(hostile64):
